@@ -1,0 +1,226 @@
+// The console on a POSIX terminal, drawn with VT100 sequences.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstddef>
+#include <vector>
+
+#include "lineio/console.h"
+#include "lineio/key_decoder.h"
+#include "lineio/screen_text.h"
+#include "lineio/text.h"
+
+namespace rodozerez {
+namespace {
+
+constexpr std::size_t kTypedLineLimit = 10000;
+// How long a lone Escape waits for the rest of a sequence.
+constexpr int kEscapeWaitMs = 40;
+
+// One console per process; the signal handler needs it too.
+struct ConsoleState {
+  int out_fd = -1;
+  int tty_fd = -1;
+  bool plain = false;
+  bool raw = false;
+  termios saved{};
+  std::size_t column = 0;
+  std::string pending_output;
+  KeyDecoder decoder;
+  std::vector<Key> keys;  // decoded keys not yet taken, typed ahead
+  std::size_t next_key = 0;
+};
+
+ConsoleState console;
+
+void write_fully(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;  // a terminal that has gone away takes nothing more
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+}
+
+void flush_output() {
+  if (console.out_fd < 0 || console.pending_output.empty()) return;
+  write_fully(console.out_fd, console.pending_output.data(), console.pending_output.size());
+  console.pending_output.clear();
+}
+
+std::size_t terminal_width() {
+  winsize size{};
+  if (!console.plain && ioctl(console.out_fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+    return size.ws_col;
+  }
+  return 80;
+}
+
+// Puts one rendered cell out and wraps as a cell console does: the cell in
+// the last column moves the cursor to the next row at once.
+void advance_column(std::size_t width) {
+  if (++console.column >= width) {
+    console.pending_output += "\r\n";
+    console.column = 0;
+  }
+}
+
+void restore_terminal_settings() {
+  if (console.raw) tcsetattr(console.tty_fd, TCSANOW, &console.saved);
+}
+
+// Only async-signal-safe calls: put the terminal back, then die of the
+// signal as if it had not been caught.
+void on_fatal_signal(int signal_number) {
+  restore_terminal_settings();
+  std::signal(signal_number, SIG_DFL);
+  raise(signal_number);
+}
+
+int first_terminal_output(int tty_fd) {
+  if (isatty(STDOUT_FILENO)) return STDOUT_FILENO;
+  if (isatty(STDERR_FILENO)) return STDERR_FILENO;
+  return tty_fd;
+}
+
+// Takes more bytes from the keyboard into decoded keys. False when the
+// terminal has gone away.
+bool take_keys() {
+  pollfd wait{console.tty_fd, POLLIN, 0};
+  int ready = poll(&wait, 1, console.decoder.pending() ? kEscapeWaitMs : -1);
+  if (ready < 0) return errno == EINTR;
+  if (ready == 0) {
+    console.decoder.time_out(console.keys);
+    return true;
+  }
+  unsigned char bytes[256];
+  ssize_t n = read(console.tty_fd, bytes, sizeof bytes);
+  if (n < 0) return errno == EINTR || errno == EAGAIN;
+  if (n == 0) return false;
+  for (ssize_t i = 0; i < n; ++i) console.decoder.feed(bytes[i], console.keys);
+  return true;
+}
+
+void erase_last_cell() {
+  if (console.column > 0) {
+    console.pending_output += "\b \b";
+    --console.column;
+    return;
+  }
+  // The character stood in the last column of the row above.
+  std::string last_column = "\x1b[" + std::to_string(terminal_width()) + "G";
+  console.pending_output += "\x1b[A" + last_column + " " + last_column;
+  console.column = terminal_width() - 1;
+}
+
+}  // namespace
+
+bool open_console() {
+  int tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (tty < 0) return false;
+  termios settings;
+  if (tcgetattr(tty, &settings) != 0) {
+    close(tty);
+    return false;
+  }
+  console.tty_fd = tty;
+  console.out_fd = first_terminal_output(tty);
+  console.saved = settings;
+
+  struct sigaction action {};
+  action.sa_handler = on_fatal_signal;
+  sigemptyset(&action.sa_mask);
+  for (int s : {SIGTERM, SIGHUP, SIGINT}) sigaction(s, &action, nullptr);
+
+  // Raw input; TCSANOW, not TCSAFLUSH, so keys typed ahead survive.
+  settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG | IEXTEN);
+  settings.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
+  settings.c_cc[VMIN] = 1;
+  settings.c_cc[VTIME] = 0;
+  console.raw = tcsetattr(tty, TCSANOW, &settings) == 0;
+  return true;
+}
+
+void open_plain_output() {
+  console.out_fd = STDOUT_FILENO;
+  console.plain = true;
+}
+
+void restore_console() {
+  flush_output();
+  restore_terminal_settings();
+  console.raw = false;
+}
+
+void clear_screen() {
+  if (!console.plain) console.pending_output += "\x1b[0m\x1b[H\x1b[2J\x1b[3J";
+  console.column = 0;
+}
+
+void print_text(std::string_view text) {
+  std::size_t width = terminal_width();
+  for (std::size_t at = 0; at < text.size();) {
+    at += render_character(text, at, console.pending_output);
+    advance_column(width);
+  }
+}
+
+void new_line() {
+  console.pending_output += console.plain ? "\n" : "\r\n";
+  console.column = 0;
+  flush_output();
+}
+
+void print_number(long number) { print_text(number_text(number)); }
+
+std::optional<std::string> read_typed_line() {
+  std::string answer;
+  std::vector<std::size_t> character_sizes;  // Backspace removes one character
+  for (;;) {
+    if (console.next_key == console.keys.size()) {
+      console.keys.clear();
+      console.next_key = 0;
+      flush_output();
+      if (!take_keys()) return std::nullopt;
+      continue;
+    }
+    Key& key = console.keys[console.next_key++];
+    switch (key.kind) {
+      case KeyKind::kEnter:
+        new_line();
+        return answer;
+      case KeyKind::kBackspace:
+        if (!character_sizes.empty()) {
+          answer.resize(answer.size() - character_sizes.back());
+          character_sizes.pop_back();
+          erase_last_cell();
+        }
+        break;
+      case KeyKind::kCharacter:
+        if (answer.size() + key.bytes.size() <= kTypedLineLimit) {
+          answer += key.bytes;
+          character_sizes.push_back(key.bytes.size());
+          print_text(key.bytes);
+        }
+        break;
+    }
+  }
+}
+
+std::string command_tail(int argc, char** argv) {
+  std::string tail;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) tail += ' ';
+    tail += argv[i];
+  }
+  return tail.substr(std::min(tail.size(), tail.find_first_not_of(' ')));
+}
+
+}  // namespace rodozerez

@@ -1,0 +1,51 @@
+// The operator's console: the controlling terminal.
+//
+// Keys come from /dev/tty in raw mode (no echo, no line editing, no
+// signals), so Ctrl+C is an ordinary key. Output goes to standard output
+// when it is a terminal, else to standard error when that is one, else to
+// /dev/tty: never into a redirected file. The cursor column is tracked
+// against the terminal's width, so text that ends exactly at the right edge
+// has already moved to the next row, as on a cell console.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rodozerez {
+
+// Opens the controlling terminal and puts it in raw mode, keeping any keys
+// typed ahead. Returns false when there is none. Also arranges that
+// SIGTERM, SIGHUP and SIGINT restore the terminal before the program ends.
+bool open_console();
+
+// Uses standard output for plain text, without control sequences or keys:
+// for the information screen when there is no terminal at all.
+void open_plain_output();
+
+// Writes out what is pending and puts the terminal's settings back as they
+// were found.
+void restore_console();
+
+// Blanks the terminal (screen and scrollback) and homes the cursor.
+void clear_screen();
+
+// Prints text at the cursor without ending the line. Untrusted bytes are
+// shown safely: no byte reaches the terminal as a control code.
+void print_text(std::string_view text);
+
+// Moves the cursor to column 1 of the next row.
+void new_line();
+
+// Prints a number as a sign place, its digits and one space.
+void print_number(long number);
+
+// Reads one line typed at the keyboard, echoing it; Enter ends it.
+// Returns nothing when the terminal has gone away.
+std::optional<std::string> read_typed_line();
+
+// The arguments after the program name, joined by single spaces, with
+// leading spaces skipped.
+std::string command_tail(int argc, char** argv);
+
+}  // namespace rodozerez

@@ -1,0 +1,39 @@
+// Directory search on POSIX: readdir, then lstat on each candidate so that a
+// symbolic link is never taken for the file it points to.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "lineio/directory.h"
+#include "lineio/line_file.h"
+#include "lineio/wildcard.h"
+
+namespace rodozerez {
+
+std::vector<ListedFile> list_matching_files(std::string_view specification) {
+  std::string spec(specification);
+  if (!spec.empty() && spec.back() == '/') spec += "*.*";
+  auto slash = spec.find_last_of('/');
+  std::string directory = slash == std::string::npos ? "" : spec.substr(0, slash == 0 ? 1 : slash);
+  std::string pattern = slash == std::string::npos ? spec : spec.substr(slash + 1);
+
+  std::vector<ListedFile> found;
+  DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
+  if (!dir) return found;
+  while (dirent* entry = readdir(dir)) {
+    std::string_view name = entry->d_name;
+    if (name.empty() || name.front() == '.' || name == kWorkFileName) continue;
+    if (!matches_wildcard(pattern, name)) continue;
+    ListedFile file{directory, std::string(name)};
+    struct stat st;
+    if (lstat(file.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    found.push_back(std::move(file));
+  }
+  closedir(dir);
+  std::sort(found.begin(), found.end(),
+            [](const ListedFile& a, const ListedFile& b) { return listed_before(a.name, b.name); });
+  return found;
+}
+
+}  // namespace rodozerez

@@ -1,0 +1,25 @@
+// The directory search behind the file list.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rodozerez {
+
+// A listed file: the directory it was found in ("" for the current one) and
+// its bare name, which is what the operator is shown.
+struct ListedFile {
+  std::string directory;
+  std::string name;
+  std::string path() const { return directory.empty() ? name : directory + "/" + name; }
+};
+
+// Every regular file whose name matches the wildcard part of
+// `specification` (its text after the last "/"), in listing order. Hidden
+// names, directories, links, FIFOs, sockets, devices and the work file's own
+// name are never listed. A missing directory lists nothing; nothing here
+// reports an error.
+std::vector<ListedFile> list_matching_files(std::string_view specification);
+
+}  // namespace rodozerez

@@ -1,0 +1,45 @@
+// Numbered runtime errors.
+//
+// Every failure of a file, directory or console operation is reported as one
+// of a small set of error numbers; the operator sees only the number. The
+// driver tells the input-past-end condition (62) apart from all others: it
+// skips that file and halts the run on anything else.
+#pragma once
+
+#include <exception>
+#include <string>
+
+namespace rodozerez {
+
+// Error numbers the operations report.
+inline constexpr int kNoMemory = 7;            // no memory for a text
+inline constexpr int kFileNotFound = 53;       // file not found
+inline constexpr int kFileExists = 58;         // rename target exists
+inline constexpr int kDiskFull = 61;           // disk full, quota, size limit
+inline constexpr int kInputPastEnd = 62;       // read found no line left
+inline constexpr int kTooManyFiles = 67;       // too many open files
+inline constexpr int kPermissionDenied = 70;   // access, lock or type refused
+inline constexpr int kMediaError = 72;         // I/O error
+inline constexpr int kCrossDevice = 74;        // rename across file systems
+inline constexpr int kOtherAccessFailure = 75; // anything else
+inline constexpr int kPathNotFound = 76;       // a directory on the path is missing
+
+// The one exception type: thrown by the line layer, caught by the driver.
+class NumberedError : public std::exception {
+ public:
+  explicit NumberedError(int number) : number_(number) {}
+  int number() const { return number_; }
+  const char* what() const noexcept override { return "numbered runtime error"; }
+
+ private:
+  int number_;
+};
+
+// The error number for an errno value. `path` is the name the failing call
+// was given: a missing file whose directory is missing too is 76, not 53.
+int error_number_for(int errno_value, const std::string& path = {});
+
+// Throws the error number for `errno_value`.
+[[noreturn]] void fail_with_errno(int errno_value, const std::string& path = {});
+
+}  // namespace rodozerez

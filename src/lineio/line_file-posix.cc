@@ -1,0 +1,319 @@
+// Line files on POSIX: buffered reading and writing, exclusive opens through
+// flock(2), and the durable replace of the input by fsync and rename(2).
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <utility>
+
+#include "lineio/errors.h"
+#include "lineio/line_file.h"
+
+namespace rodozerez {
+namespace {
+
+constexpr std::size_t kReadBufferSize = 128 * 1024;
+constexpr std::size_t kWriteBufferSize = 128 * 1024;
+constexpr char kEndOfData = 26;
+
+std::string path_in(const std::string& directory, std::string_view name) {
+  if (directory.empty()) return std::string(name);
+  return directory + "/" + std::string(name);
+}
+
+// Takes the exclusive lock that keeps other programs out while the file is
+// open; a lock held elsewhere is 70.
+void lock_exclusively(int fd, const std::string& path) {
+  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    int err = errno;
+    close(fd);
+    fail_with_errno(err, path);
+  }
+}
+
+// Refuses anything but a regular file behind an open descriptor.
+void require_regular_file(int fd, const std::string& path, struct stat& st) {
+  if (fstat(fd, &st) != 0) {
+    int err = errno;
+    close(fd);
+    fail_with_errno(err, path);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(fd);
+    throw NumberedError(kPermissionDenied);
+  }
+}
+
+// O_NONBLOCK keeps a FIFO swapped in under a listed name from hanging the
+// open; it has no effect on regular files, so it is cleared again.
+void clear_nonblocking(int fd) {
+  int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+}
+
+void write_all(int fd, const char* data, std::size_t size, const std::string& path) {
+  while (size > 0) {
+    ssize_t n = write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail_with_errno(errno, path);
+    }
+    if (n == 0) throw NumberedError(kDiskFull);
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+}
+
+// The operator may not write the input, or it carries no write bit at all:
+// the second test makes root honour the read-only mark too.
+bool is_read_only(const std::string& path, mode_t mode) {
+  return (mode & 0222) == 0 || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
+}
+
+}  // namespace
+
+// ---- InputFile ------------------------------------------------------------
+
+InputFile::InputFile(InputFile&& other) noexcept { *this = std::move(other); }
+
+InputFile& InputFile::operator=(InputFile&& other) noexcept {
+  if (this != &other) {
+    release();
+    fd_ = std::exchange(other.fd_, -1);
+    path_ = std::move(other.path_);
+    mode_ = other.mode_;
+    owner_ = other.owner_;
+    group_ = other.group_;
+    buffer_ = std::move(other.buffer_);
+    pos_ = other.pos_;
+    end_ = other.end_;
+    spill_ = std::move(other.spill_);
+    skip_lf_ = other.skip_lf_;
+    at_end_ = other.at_end_;
+  }
+  return *this;
+}
+
+InputFile::~InputFile() { release(); }
+
+// Closing a file that was only read loses nothing, so its result is moot.
+void InputFile::release() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
+bool InputFile::refill() {
+  for (;;) {
+    ssize_t n = read(fd_, buffer_.get(), kReadBufferSize);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail_with_errno(errno, path_);
+    }
+    pos_ = 0;
+    end_ = static_cast<std::size_t>(n);
+    return n > 0;
+  }
+}
+
+std::string_view InputFile::read_line() {
+  if (at_end_) throw NumberedError(kInputPastEnd);
+  spill_.clear();
+  for (;;) {
+    if (pos_ == end_ && !refill()) {
+      at_end_ = true;
+      if (spill_.empty()) throw NumberedError(kInputPastEnd);
+      return spill_;
+    }
+    if (skip_lf_) {
+      skip_lf_ = false;
+      if (buffer_[pos_] == '\n') {
+        ++pos_;
+        continue;
+      }
+    }
+    const char* start = buffer_.get() + pos_;
+    std::size_t available = end_ - pos_;
+    auto* cr = static_cast<const char*>(std::memchr(start, '\r', available));
+    std::size_t length = cr ? static_cast<std::size_t>(cr - start) : available;
+    // Byte 26 ends the data; it is never consumed, so every later read stops.
+    if (auto* eod = static_cast<const char*>(std::memchr(start, kEndOfData, length))) {
+      at_end_ = true;
+      std::size_t collected = static_cast<std::size_t>(eod - start);
+      pos_ += collected;
+      if (spill_.empty()) {
+        if (collected == 0) throw NumberedError(kInputPastEnd);
+        return {start, collected};
+      }
+      spill_.append(start, collected);
+      return spill_;
+    }
+    if (!cr) {
+      spill_.append(start, available);
+      pos_ = end_;
+      continue;
+    }
+    pos_ += length + 1;
+    if (pos_ < end_) {
+      if (buffer_[pos_] == '\n') ++pos_;
+    } else {
+      skip_lf_ = true;  // the LF, if any, comes with the next refill
+    }
+    if (spill_.empty()) return {start, length};
+    spill_.append(start, length);
+    return spill_;
+  }
+}
+
+InputFile open_for_reading(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) fail_with_errno(errno, path);
+  struct stat st;
+  require_regular_file(fd, path, st);
+  lock_exclusively(fd, path);
+  clear_nonblocking(fd);
+  InputFile file;
+  file.fd_ = fd;
+  file.path_ = path;
+  file.mode_ = st.st_mode;
+  file.owner_ = st.st_uid;
+  file.group_ = st.st_gid;
+  file.buffer_ = std::make_unique<char[]>(kReadBufferSize);
+  return file;
+}
+
+// ---- WorkFile -------------------------------------------------------------
+
+WorkFile::WorkFile(WorkFile&& other) noexcept { *this = std::move(other); }
+
+WorkFile& WorkFile::operator=(WorkFile&& other) noexcept {
+  if (this != &other) {
+    release();
+    fd_ = std::exchange(other.fd_, -1);
+    path_ = std::move(other.path_);
+    buffer_ = std::move(other.buffer_);
+    used_ = std::exchange(other.used_, 0);
+  }
+  return *this;
+}
+
+WorkFile::~WorkFile() { release(); }
+
+// Only reached on paths that already report an error of their own; the
+// driver flushes and closes explicitly everywhere else.
+void WorkFile::release() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  used_ = 0;
+}
+
+void WorkFile::flush() {
+  if (used_ == 0) return;
+  std::size_t size = std::exchange(used_, 0);
+  write_all(fd_, buffer_.get(), size, path_);
+}
+
+void WorkFile::append(std::string_view bytes) {
+  if (bytes.size() > kWriteBufferSize - used_) {
+    flush();
+    // A piece larger than the buffer goes out directly, uncopied.
+    if (bytes.size() >= kWriteBufferSize) {
+      write_all(fd_, bytes.data(), bytes.size(), path_);
+      return;
+    }
+  }
+  std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+  used_ += bytes.size();
+}
+
+void WorkFile::write_line(std::string_view text) {
+  append(text);
+  append("\r\n");
+}
+
+void WorkFile::write_line(std::initializer_list<std::string_view> pieces) {
+  for (auto piece : pieces) append(piece);
+  append("\r\n");
+}
+
+WorkFile open_for_writing(const std::string& directory) {
+  std::string path = path_in(directory, kWorkFileName);
+  // A device or FIFO of that name is refused before it is ever opened.
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw NumberedError(kPermissionDenied);
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    if (errno == ENXIO) throw NumberedError(kPermissionDenied);  // a FIFO after all
+    fail_with_errno(errno, path);
+  }
+  require_regular_file(fd, path, st);
+  // Locked before it is cut, so a holder elsewhere never loses its text.
+  lock_exclusively(fd, path);
+  clear_nonblocking(fd);
+  if (ftruncate(fd, 0) != 0) {
+    int err = errno;
+    close(fd);
+    fail_with_errno(err, path);
+  }
+  // A work file left over from an interrupted run may carry another file's
+  // bits; it stays private until it takes the input's. Not owning it is fine.
+  (void)fchmod(fd, 0600);
+  WorkFile file;
+  file.fd_ = fd;
+  file.path_ = path;
+  file.buffer_ = std::make_unique<char[]>(kWriteBufferSize);
+  return file;
+}
+
+// ---- Whole-file tasks -----------------------------------------------------
+
+void replace_input(WorkFile& work, InputFile& input) {
+  work.flush();
+  if (is_read_only(input.path_, input.mode_)) throw NumberedError(kPermissionDenied);
+  if (fsync(work.fd_) != 0) fail_with_errno(errno, work.path_);
+  // Owner and group first: fchown clears set-id bits, fchmod then restores
+  // them. A process that may not give the file away keeps its own ownership.
+  if (fchown(work.fd_, input.owner_, input.group_) != 0 && errno != EPERM) {
+    fail_with_errno(errno, work.path_);
+  }
+  if (fchmod(work.fd_, input.mode_ & 07777) != 0) fail_with_errno(errno, work.path_);
+  int fd = std::exchange(work.fd_, -1);
+  if (close(fd) != 0 && errno != EINTR) fail_with_errno(errno, work.path_);
+  if (rename(work.path_.c_str(), input.path_.c_str()) != 0) fail_with_errno(errno, input.path_);
+  input.release();
+}
+
+int close_all_files(InputFile& input, WorkFile& work) {
+  int first = 0;
+  if (work.is_open()) {
+    try {
+      work.flush();
+    } catch (const NumberedError& e) {
+      first = e.number();
+    }
+    int fd = std::exchange(work.fd_, -1);
+    if (close(fd) != 0 && errno != EINTR && first == 0) first = error_number_for(errno, work.path_);
+  }
+  input.release();
+  return first;
+}
+
+void sync_directory(const std::string& directory) {
+  std::string path = directory.empty() ? "." : directory;
+  int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) fail_with_errno(errno, path);
+  if (fsync(fd) != 0) {
+    int err = errno;
+    close(fd);
+    fail_with_errno(err, path);
+  }
+  close(fd);
+}
+
+void ignore_size_limit_signal() { std::signal(SIGXFSZ, SIG_IGN); }
+
+}  // namespace rodozerez

@@ -1,0 +1,116 @@
+// Line files: the input file read forward line by line, and the work file
+// "tempxxx.xxx" that stages the rewritten text until it replaces the input.
+//
+// A line ends at CR LF or at a lone CR; a lone LF stays inside the line; byte
+// 26 ends the data for good. Written lines always end with CR LF. Both files
+// are held with an exclusive lock while they are open.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace rodozerez {
+
+inline constexpr std::string_view kWorkFileName = "tempxxx.xxx";
+
+// The input file being rewritten.
+class InputFile {
+ public:
+  InputFile() = default;
+  InputFile(InputFile&& other) noexcept;
+  InputFile& operator=(InputFile&& other) noexcept;
+  ~InputFile();
+
+  // The next line without its terminator. The view stays valid until the
+  // next call. Throws 62 when no byte of a further line is left.
+  std::string_view read_line();
+
+  bool is_open() const { return fd_ >= 0; }
+  const std::string& path() const { return path_; }
+
+ private:
+  friend InputFile open_for_reading(const std::string& path);
+  friend void replace_input(class WorkFile& work, InputFile& input);
+  friend int close_all_files(InputFile& input, class WorkFile& work);
+
+  bool refill();
+  void release();
+
+  int fd_ = -1;
+  std::string path_;
+  mode_t mode_ = 0;
+  uid_t owner_ = 0;
+  gid_t group_ = 0;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+  std::string spill_;     // a line that runs across a buffer refill
+  bool skip_lf_ = false;  // the last line ended with a CR at the buffer's end
+  bool at_end_ = false;   // end of file or byte 26 was met
+};
+
+// The work file: written through a large buffer, since it is only a staging
+// copy until `replace_input` makes it durable and renames it.
+class WorkFile {
+ public:
+  WorkFile() = default;
+  WorkFile(WorkFile&& other) noexcept;
+  WorkFile& operator=(WorkFile&& other) noexcept;
+  ~WorkFile();
+
+  // Writes the text and CR LF.
+  void write_line(std::string_view text);
+  // Writes the pieces one after another as one line, then CR LF.
+  void write_line(std::initializer_list<std::string_view> pieces);
+
+  bool is_open() const { return fd_ >= 0; }
+  const std::string& path() const { return path_; }
+
+ private:
+  friend WorkFile open_for_writing(const std::string& directory);
+  friend void replace_input(WorkFile& work, InputFile& input);
+  friend int close_all_files(InputFile& input, WorkFile& work);
+
+  void append(std::string_view bytes);
+  void flush();
+  void release();
+
+  int fd_ = -1;
+  std::string path_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
+};
+
+// Opens an existing regular file for reading, locked exclusively: 53 when
+// missing, 76 when its directory is missing, 70 when locked, not a regular
+// file, or unreadable.
+InputFile open_for_reading(const std::string& path);
+
+// Creates or empties "tempxxx.xxx" in `directory` ("" is the current one),
+// mode 0600, locked exclusively. It is never opened through a symbolic link:
+// a link or any other non-regular entry of that name gives 70.
+WorkFile open_for_writing(const std::string& directory);
+
+// Makes the work file durable and puts it in the input's place in one atomic
+// step: flush, refuse a read-only input (70), fsync, take the input's owner,
+// group and permission bits, close, rename over the input. Any failure
+// leaves the input as it was; both files are closed on success.
+void replace_input(WorkFile& work, InputFile& input);
+
+// Flushes the work file so every line written so far is in it, then closes
+// both files. Returns the first error number met (0 for none); both are
+// closed whatever happens.
+int close_all_files(InputFile& input, WorkFile& work);
+
+// fsyncs a directory, so that renames made in it are on disk.
+void sync_directory(const std::string& directory);
+
+// Makes a file-size limit arrive as a failed write (61), not as a kill.
+void ignore_size_limit_signal();
+
+}  // namespace rodozerez

@@ -1,0 +1,30 @@
+#include "rewriter/pass.h"
+
+#include "rewriter/phases.h"
+
+namespace rodozerez {
+
+void copy_through(Pass& pass, std::string_view landmark) {
+  while (!contains(pass.line, landmark)) {
+    read_next(pass);
+    pass.work.write_line(pass.line);
+  }
+}
+
+void rewrite_file(InputFile& input, WorkFile& work, const RunValues& values) {
+  Pass pass{input, work, values, {}};
+  // The document type line, the stylesheet line, and on to the citation.
+  write_document_prologue(pass);
+  // The imagery agency as originator, this year as publication date.
+  apply_citation_rules(pass);
+  // The fixed logic and completeness reports.
+  insert_data_quality_reports(pass);
+  // A raster spatial organisation where the input has none.
+  insert_spatial_organisation(pass);
+  // The fixed entity and attribute overview.
+  write_entity_attribute_section(pass);
+  // Today's metadata date and the metadata contact trailer.
+  rewrite_metadata_reference(pass);
+}
+
+}  // namespace rodozerez

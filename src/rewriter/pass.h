@@ -1,0 +1,27 @@
+// The rewrite pass: one forward pass over an input document's lines that
+// writes its completed copy to the work file.
+//
+// The pass never parses XML. It finds its way by landmarks, tag texts
+// searched for inside lines, and copies every line no rule touches byte for
+// byte. It makes no end-of-file test of its own: a missing landmark sends a
+// read past the end, which throws the input-past-end error (62).
+#pragma once
+
+#include <string_view>
+
+#include "lineio/line_file.h"
+
+namespace rodozerez {
+
+// What the driver fixes once per run.
+struct RunValues {
+  bool stylesheet = true;           // write the stylesheet line
+  std::string_view current_year;   // yyyy
+  std::string_view metadata_date;  // yyyymmdd
+};
+
+// Rewrites the document read from `input` into `work`, ending with
+// "</metadata>". Throws NumberedError: 62 when the input ends too early.
+void rewrite_file(InputFile& input, WorkFile& work, const RunValues& values);
+
+}  // namespace rodozerez

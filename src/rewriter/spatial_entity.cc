@@ -1,0 +1,31 @@
+// The spatial data organisation and entity and attribute sections. Only the
+// one line after "</dataqual>" is looked at for "<spdoinfo>", and only the
+// one line after "</spref>" for "<eainfo>"; everything between is copied.
+#include "rewriter/boilerplate.h"
+#include "rewriter/phases.h"
+
+namespace rodozerez {
+
+void insert_spatial_organisation(Pass& pass) {
+  read_next(pass);
+  if (!contains(pass.line, "<spdoinfo>")) {
+    for (auto line : boilerplate::kSpatialOrganisation) pass.work.write_line(line);
+  }
+  pass.work.write_line(pass.line);
+}
+
+// An input section right after "</spref>" gives way to the fixed one: it is
+// read through its "</eainfo>" line and none of it is written, whatever
+// tags its lines hold.
+void write_entity_attribute_section(Pass& pass) {
+  copy_through(pass, "</spref>");
+  for (auto line : boilerplate::kEntityAttribute) pass.work.write_line(line);
+  read_next(pass);
+  if (!contains(pass.line, "<eainfo>")) {
+    pass.work.write_line(pass.line);
+    return;
+  }
+  while (!contains(pass.line, "</eainfo>")) read_next(pass);
+}
+
+}  // namespace rodozerez
