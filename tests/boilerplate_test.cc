@@ -1,0 +1,63 @@
+#include "rewriter/boilerplate.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+namespace rodozerez {
+namespace {
+
+namespace bp = boilerplate;
+
+TEST(Boilerplate, FixedLinesHaveTheirExactLengths) {
+  EXPECT_EQ(bp::kDocumentTypeLine.size(), 42u);
+  EXPECT_EQ(bp::kStylesheetLine.size(), 53u);
+  EXPECT_EQ(bp::kLogicParagraph.size(), 379u);
+  EXPECT_EQ(bp::kCompletenessParagraph.size(), 536u);
+}
+
+TEST(Boilerplate, NoFixedLineIsWrappedOrHoldsALineBreak) {
+  auto single = [](std::string_view line) {
+    return line.find_first_of("\r\n") == std::string_view::npos;
+  };
+  for (auto line : bp::kTrailer) EXPECT_TRUE(single(line)) << line;
+  for (auto line : bp::kEntityAttribute) EXPECT_TRUE(single(line)) << line;
+  for (auto line : bp::kDataQualityReports) EXPECT_TRUE(single(line)) << line;
+}
+
+TEST(Boilerplate, ParagraphSpacingIsExact) {
+  std::string logic(bp::kLogicParagraph);
+  EXPECT_NE(logic.find("archived.  This"), std::string::npos);
+  EXPECT_NE(logic.find("elements.  Seamlines"), std::string::npos);
+  EXPECT_NE(logic.find("inspected.  Seamline"), std::string::npos);
+  std::string complete(bp::kCompletenessParagraph);
+  EXPECT_EQ(complete.find(".  "), std::string::npos);
+  std::string overview(bp::kEntityAttributeOverview);
+  EXPECT_NE(overview.find("spectrum.  Each"), std::string::npos);
+  EXPECT_NE(overview.find("band.  Numeric"), std::string::npos);
+  EXPECT_NE(overview.find("255. Areas"), std::string::npos);
+}
+
+TEST(Boilerplate, ContactValuesHaveTheirForms) {
+  auto row = [](int n) { return std::string(bp::kTrailer[n - 1]); };
+  EXPECT_TRUE(std::regex_match(row(13), std::regex("          <address>\\d+ [^<]+</address>")));
+  EXPECT_TRUE(std::regex_match(row(14), std::regex("          <city>[A-Z][^<]+</city>")));
+  EXPECT_TRUE(std::regex_match(row(15), std::regex("          <state>[A-Z]{2}</state>")));
+  EXPECT_TRUE(std::regex_match(row(16), std::regex("          <postal>\\d{5}-\\d{4}</postal>")));
+  EXPECT_TRUE(std::regex_match(row(19), std::regex("        <cntvoice>1-800-\\d{3}-\\d{4}</cntvoice>")));
+  EXPECT_TRUE(std::regex_match(row(20), std::regex("        <cnttdd>1-\\d{3}-\\d{3}-\\d{4}</cnttdd>")));
+  EXPECT_TRUE(std::regex_match(row(21), std::regex("        <cntfax>1-\\d{3}-\\d{3}-\\d{4}</cntfax>")));
+  EXPECT_TRUE(std::regex_match(row(22), std::regex("        <cntemail>[^@<]+@[^@<]+</cntemail>")));
+  EXPECT_TRUE(std::regex_match(
+      row(23), std::regex("        <hours>\\w+ through \\w+, .* AM to .* PM \\([^)]+\\)</hours>")));
+  // Three sentences, two spaces after each but the last.
+  EXPECT_TRUE(std::regex_match(row(25), std::regex("          [^ ][^.]*\\.  [^ ][^.]*CRVN\\.  [^ ].*\\.")));
+  EXPECT_TRUE(std::regex_match(
+      std::string(bp::kEntityAttributeCitation),
+      std::regex("      <eadetcit>[^,]+, Corvane, 1996, Standards for Digital Orthophotos: "
+                 "[A-Z][a-z]+, [A-Z]{2}\\.</eadetcit>")));
+}
+
+}  // namespace
+}  // namespace rodozerez

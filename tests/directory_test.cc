@@ -1,0 +1,113 @@
+#include "lineio/directory.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "lineio/wildcard.h"
+#include "scratch.h"
+
+namespace rodozerez {
+namespace {
+
+using testing::ScratchDir;
+using testing::write_file;
+
+std::vector<std::string> names(const std::vector<ListedFile>& files) {
+  std::vector<std::string> out;
+  for (const auto& f : files) out.push_back(f.name);
+  return out;
+}
+
+// The folder is the current directory for the listing, as for the tool.
+class InFolder {
+ public:
+  explicit InFolder(const ScratchDir& dir) : old_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir.path());
+  }
+  ~InFolder() { std::filesystem::current_path(old_); }
+
+ private:
+  std::filesystem::path old_;
+};
+
+using Names = std::vector<std::string>;
+
+TEST(Wildcard, StarAndQuestionMarkMatchAsOperatorsExpect) {
+  EXPECT_TRUE(matches_wildcard("*.xml", "a.xml"));
+  EXPECT_TRUE(matches_wildcard("*.xml", ".xml"));
+  EXPECT_FALSE(matches_wildcard("*.xml", "a.xml.bak"));
+  EXPECT_TRUE(matches_wildcard("doqq-?.xml", "doqq-1.xml"));
+  EXPECT_FALSE(matches_wildcard("doqq-?.xml", "doqq-12.xml"));
+  EXPECT_TRUE(matches_wildcard("*a*b*c", "xxaxxbxxbxc"));
+  EXPECT_TRUE(matches_wildcard("*", ""));
+  EXPECT_FALSE(matches_wildcard("?", ""));
+}
+
+TEST(Wildcard, LettersMatchInEitherCase) {
+  EXPECT_TRUE(matches_wildcard("*.XML", "tile.xml"));
+  EXPECT_TRUE(matches_wildcard("Tile*", "TILE.xml"));
+}
+
+TEST(Wildcard, StarDotStarMatchesNamesWithoutADot) {
+  EXPECT_TRUE(matches_wildcard("*.*", "README"));
+  EXPECT_FALSE(matches_wildcard("*.x*", "README"));
+}
+
+TEST(Wildcard, QuestionMarkIsOneWholeUtf8Character) {
+  EXPECT_TRUE(matches_wildcard("caf?.xml", "caf\xC3\xA9.xml"));
+  EXPECT_TRUE(matches_wildcard("?", "\xFF"));
+}
+
+TEST(ListingOrder, CaseInsensitiveThenBytewise) {
+  EXPECT_TRUE(listed_before("a.xml", "B.xml"));
+  EXPECT_TRUE(listed_before("B.xml", "b.xml"));
+  EXPECT_FALSE(listed_before("b.xml", "B.xml"));
+  EXPECT_TRUE(listed_before("tile", "tile1"));
+}
+
+TEST(ListMatchingFiles, RegularFilesOnlyNeverHiddenLinksOrTheWorkFile) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), "");
+  write_file(dir.file(".h.xml"), "");
+  write_file(dir.file("tempxxx.xxx"), "");
+  ASSERT_EQ(mkdir(dir.file("d.xml").c_str(), 0755), 0);
+  ASSERT_EQ(symlink("a.xml", dir.file("l.xml").c_str()), 0);
+  ASSERT_EQ(mkfifo(dir.file("f.xml").c_str(), 0600), 0);
+  InFolder here(dir);
+  EXPECT_EQ(names(list_matching_files("*.xml")), Names{"a.xml"});
+  EXPECT_EQ(names(list_matching_files("*.*")), Names{"a.xml"});
+}
+
+TEST(ListMatchingFiles, SortedSoRunsAreRepeatable) {
+  ScratchDir dir;
+  for (auto n : {"c.xml", "B.xml", "a.xml", "b.xml"}) write_file(dir.file(n), "");
+  InFolder here(dir);
+  EXPECT_EQ(names(list_matching_files("*.xml")), (Names{"a.xml", "B.xml", "b.xml", "c.xml"}));
+}
+
+TEST(ListMatchingFiles, DirectoryPartGivesBareNamesAndTheirFolder) {
+  ScratchDir dir;
+  std::filesystem::create_directory(dir.path() / "data");
+  write_file(dir.file("data/t1.xml"), "");
+  InFolder here(dir);
+  auto files = list_matching_files("data/*.xml");
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].name, "t1.xml");
+  EXPECT_EQ(files[0].path(), "data/t1.xml");
+  EXPECT_EQ(names(list_matching_files("data/")), Names{"t1.xml"});
+}
+
+TEST(ListMatchingFiles, NothingMatchingOrAMissingFolderListsNothing) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), "");
+  InFolder here(dir);
+  EXPECT_TRUE(list_matching_files("*.txt").empty());
+  EXPECT_TRUE(list_matching_files("nowhere/*.xml").empty());
+}
+
+}  // namespace
+}  // namespace rodozerez

@@ -1,0 +1,233 @@
+#include "lineio/line_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "lineio/errors.h"
+#include "scratch.h"
+
+namespace rodozerez {
+namespace {
+
+using testing::read_file;
+using testing::ScratchDir;
+using testing::write_file;
+
+// Every line of a file with these bytes, and the error that ended reading.
+struct Reading {
+  std::vector<std::string> lines;
+  int error = 0;
+};
+
+Reading read_all(const std::string& bytes) {
+  ScratchDir dir;
+  write_file(dir.file("in.xml"), bytes);
+  InputFile in = open_for_reading(dir.file("in.xml"));
+  Reading result;
+  try {
+    for (;;) result.lines.emplace_back(in.read_line());
+  } catch (const NumberedError& e) {
+    result.error = e.number();
+  }
+  return result;
+}
+
+int error_of(const std::function<void()>& step) {
+  try {
+    step();
+  } catch (const NumberedError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(ReadLine, CrLfAndLoneCrEndLinesThenPastEndIs62) {
+  EXPECT_EQ(read_all("a\r\nb\r\n").lines, (Lines{"a", "b"}));
+  EXPECT_EQ(read_all("a\r\nb\r\n").error, kInputPastEnd);
+  EXPECT_EQ(read_all("a\rb").lines, (Lines{"a", "b"}));
+  EXPECT_EQ(read_all("a\r\r\n").lines, (Lines{"a", ""}));
+}
+
+TEST(ReadLine, LoneLfStaysInsideTheLine) {
+  EXPECT_EQ(read_all("a\nb\n").lines, (Lines{"a\nb\n"}));
+}
+
+TEST(ReadLine, EmptyFileIsPastEndAtOnce) {
+  Reading r = read_all("");
+  EXPECT_TRUE(r.lines.empty());
+  EXPECT_EQ(r.error, kInputPastEnd);
+}
+
+TEST(ReadLine, Byte26EndsTheDataForGood) {
+  EXPECT_EQ(read_all("a\r\nb\x1A" "c\r\nd\r\n").lines, (Lines{"a", "b"}));
+  EXPECT_EQ(read_all("a\r\n\x1A" "b\r\n").lines, (Lines{"a"}));
+  EXPECT_EQ(read_all("\x1A").lines, Lines{});
+}
+
+TEST(ReadLine, ByteZeroAndTabsAreOrdinaryBytes) {
+  EXPECT_EQ(read_all(std::string("a\0\tb\r\n", 6)).lines, (Lines{std::string("a\0\tb", 4)}));
+}
+
+TEST(ReadLine, CrLfSplitAcrossBufferRefillsIsOneTerminator) {
+  // Lines of every length around the buffer size put the CR LF pair at and
+  // across each refill boundary.
+  for (std::size_t n : {131071u, 131072u, 131073u}) {
+    std::string first(n - 1, 'x');
+    Reading r = read_all(first + "\r\nnext\r\n");
+    ASSERT_EQ(r.lines.size(), 2u) << n;
+    EXPECT_EQ(r.lines[0], first);
+    EXPECT_EQ(r.lines[1], "next");
+  }
+}
+
+TEST(ReadLine, LongLinesReadWhole) {
+  std::string line(300 * 1024, 'q');
+  Reading r = read_all("<a>\r\n" + line + "\r\n<b>");
+  EXPECT_EQ(r.lines, (Lines{"<a>", line, "<b>"}));
+}
+
+TEST(WriteLine, AddsCrLfAndKeepsEveryByte) {
+  ScratchDir dir;
+  WorkFile work = open_for_writing(dir.path().string());
+  InputFile none;
+  work.write_line("");
+  work.write_line("a\nb");
+  work.write_line({"<pubdate>", "2026", "</pubdate>"});
+  work.write_line(std::string(200 * 1024, 'w'));
+  EXPECT_EQ(close_all_files(none, work), 0);
+  EXPECT_EQ(read_file(dir.file("tempxxx.xxx")),
+            "\r\na\nb\r\n<pubdate>2026</pubdate>\r\n" + std::string(200 * 1024, 'w') + "\r\n");
+}
+
+TEST(OpenForReading, MissingFileIs53AndMissingDirectoryIs76) {
+  ScratchDir dir;
+  EXPECT_EQ(error_of([&] { open_for_reading(dir.file("gone.xml")); }), kFileNotFound);
+  EXPECT_EQ(error_of([&] { open_for_reading(dir.file("gone/a.xml")); }), kPathNotFound);
+}
+
+TEST(OpenForReading, FileLockedByAnotherProgramIs70) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), "x\r\n");
+  int holder = open(dir.file("a.xml").c_str(), O_RDONLY);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  EXPECT_EQ(error_of([&] { open_for_reading(dir.file("a.xml")); }), kPermissionDenied);
+  close(holder);
+  EXPECT_EQ(error_of([&] { open_for_reading(dir.file("a.xml")); }), 0);
+}
+
+TEST(OpenForReading, SymbolicLinkAndDirectoryAre70) {
+  ScratchDir dir;
+  write_file(dir.file("real.xml"), "x\r\n");
+  ASSERT_EQ(symlink("real.xml", dir.file("link.xml").c_str()), 0);
+  ASSERT_EQ(mkdir(dir.file("d.xml").c_str(), 0755), 0);
+  EXPECT_EQ(error_of([&] { open_for_reading(dir.file("link.xml")); }), kPermissionDenied);
+  EXPECT_EQ(error_of([&] { open_for_reading(dir.file("d.xml")); }), kPermissionDenied);
+}
+
+TEST(OpenForWriting, EmptiesAnExistingWorkFileAndMakesItPrivate) {
+  ScratchDir dir;
+  write_file(dir.file("tempxxx.xxx"), "left over\r\n");
+  chmod(dir.file("tempxxx.xxx").c_str(), 0644);
+  WorkFile work = open_for_writing(dir.path().string());
+  struct stat st;
+  ASSERT_EQ(stat(dir.file("tempxxx.xxx").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(OpenForWriting, NeverOpensThroughALinkOrAnythingButAFile) {
+  ScratchDir dir;
+  write_file(dir.file("target"), "keep me");
+  ASSERT_EQ(symlink("target", dir.file("tempxxx.xxx").c_str()), 0);
+  EXPECT_EQ(error_of([&] { open_for_writing(dir.path().string()); }), kPermissionDenied);
+  EXPECT_EQ(read_file(dir.file("target")), "keep me");
+
+  ScratchDir dangling;
+  ASSERT_EQ(symlink("nowhere", dangling.file("tempxxx.xxx").c_str()), 0);
+  EXPECT_EQ(error_of([&] { open_for_writing(dangling.path().string()); }), kPermissionDenied);
+  EXPECT_FALSE(testing::file_exists(dangling.file("nowhere")));
+
+  ScratchDir fifo;
+  ASSERT_EQ(mkfifo(fifo.file("tempxxx.xxx").c_str(), 0600), 0);
+  EXPECT_EQ(error_of([&] { open_for_writing(fifo.path().string()); }), kPermissionDenied);
+}
+
+TEST(OpenForWriting, LockedWorkFileIs70AndKeepsItsText) {
+  ScratchDir dir;
+  write_file(dir.file("tempxxx.xxx"), "held");
+  int holder = open(dir.file("tempxxx.xxx").c_str(), O_RDONLY);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  EXPECT_EQ(error_of([&] { open_for_writing(dir.path().string()); }), kPermissionDenied);
+  EXPECT_EQ(read_file(dir.file("tempxxx.xxx")), "held");
+  close(holder);
+}
+
+TEST(ReplaceInput, PutsTheWorkFileInPlaceWithTheInputsBits) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), "old\r\n");
+  chmod(dir.file("a.xml").c_str(), 0640);
+  InputFile in = open_for_reading(dir.file("a.xml"));
+  WorkFile work = open_for_writing(dir.path().string());
+  work.write_line("new");
+  replace_input(work, in);
+  EXPECT_EQ(read_file(dir.file("a.xml")), "new\r\n");
+  EXPECT_FALSE(testing::file_exists(dir.file("tempxxx.xxx")));
+  struct stat st;
+  ASSERT_EQ(stat(dir.file("a.xml").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_FALSE(in.is_open());
+  EXPECT_FALSE(work.is_open());
+}
+
+TEST(ReplaceInput, ReadOnlyInputIs70AndStaysAsItWas) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), "old\r\n");
+  chmod(dir.file("a.xml").c_str(), 0444);  // no write bit: even root leaves it
+  InputFile in = open_for_reading(dir.file("a.xml"));
+  WorkFile work = open_for_writing(dir.path().string());
+  work.write_line("new");
+  EXPECT_EQ(error_of([&] { replace_input(work, in); }), kPermissionDenied);
+  EXPECT_EQ(close_all_files(in, work), 0);
+  EXPECT_EQ(read_file(dir.file("a.xml")), "old\r\n");
+  EXPECT_EQ(read_file(dir.file("tempxxx.xxx")), "new\r\n");
+}
+
+TEST(CloseAllFiles, FlushesEveryLineWrittenAndClosesBoth) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), "x");
+  InputFile in = open_for_reading(dir.file("a.xml"));
+  WorkFile work = open_for_writing(dir.path().string());
+  work.write_line("written so far");
+  EXPECT_EQ(close_all_files(in, work), 0);
+  EXPECT_FALSE(in.is_open());
+  EXPECT_FALSE(work.is_open());
+  EXPECT_EQ(read_file(dir.file("tempxxx.xxx")), "written so far\r\n");
+  EXPECT_EQ(close_all_files(in, work), 0);  // nothing open: nothing to do
+}
+
+TEST(ErrorNumbers, EachErrnoMapsToItsNumber) {
+  EXPECT_EQ(error_number_for(ENOSPC), kDiskFull);
+  EXPECT_EQ(error_number_for(EDQUOT), kDiskFull);
+  EXPECT_EQ(error_number_for(EFBIG), kDiskFull);
+  EXPECT_EQ(error_number_for(EACCES), kPermissionDenied);
+  EXPECT_EQ(error_number_for(EROFS), kPermissionDenied);
+  EXPECT_EQ(error_number_for(EWOULDBLOCK), kPermissionDenied);
+  EXPECT_EQ(error_number_for(EMFILE), kTooManyFiles);
+  EXPECT_EQ(error_number_for(EIO), kMediaError);
+  EXPECT_EQ(error_number_for(EXDEV), kCrossDevice);
+  EXPECT_EQ(error_number_for(EEXIST), kFileExists);
+  EXPECT_EQ(error_number_for(ENOMEM), kNoMemory);
+  EXPECT_EQ(error_number_for(ENOTDIR), kPathNotFound);
+  EXPECT_EQ(error_number_for(ENAMETOOLONG), kOtherAccessFailure);
+}
+
+}  // namespace
+}  // namespace rodozerez

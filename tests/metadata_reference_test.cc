@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include "lineio/errors.h"
+#include "phase_runner.h"
+#include "rewriter/boilerplate.h"
+
+namespace rodozerez {
+namespace {
+
+using testing::crlf;
+using Lines = std::vector<std::string>;
+
+const Lines kTrailer(boilerplate::kTrailer.begin(), boilerplate::kTrailer.end());
+
+Lines concat(std::initializer_list<Lines> parts) {
+  Lines out;
+  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+testing::PhaseResult metadata_reference(const Lines& input, const std::string& left = "x") {
+  return testing::run_phase(crlf(input), rewrite_metadata_reference, left);
+}
+
+TEST(MetadataReference, DateIsStampedAndTheInputContactGivesWayToTheTrailer) {
+  auto r = metadata_reference({"  <distinfo>", "  </distinfo>", "  <metainfo>",
+                               "    <metd>20040115</metd>", "    <metc>", "      <cntinfo>",
+                               "    </metc>", "  </metainfo>", "</metadata>"});
+  EXPECT_EQ(r.error, 0);
+  EXPECT_EQ(r.lines, concat({{"  <distinfo>", "  </distinfo>", "  <metainfo>",
+                              "    <metd>20261208</metd>"},
+                             kTrailer}));
+}
+
+TEST(MetadataReference, SectionEndRightAfterTheDateIsDropped) {
+  auto r = metadata_reference({"  <metainfo>", "    <metd>20040115</metd>", "  </metainfo>"});
+  EXPECT_EQ(r.lines, concat({{"  <metainfo>", "    <metd>20261208</metd>"}, kTrailer}));
+}
+
+TEST(MetadataReference, OtherLineAfterTheDateIsKeptAndTheRestDiscarded) {
+  auto r = metadata_reference({"    <metd>20040115</metd>", "    <metrd>20040110</metrd>",
+                               "    <metstdn>Old</metstdn>", "  </metainfo>", "</metadata>"});
+  EXPECT_EQ(r.lines,
+            concat({{"    <metd>20261208</metd>", "    <metrd>20040110</metrd>"}, kTrailer}));
+}
+
+TEST(MetadataReference, InputWithoutClosingTagsBecomesAWholeDocument) {
+  auto r = metadata_reference({"    <metd>20040115</metd>", "    <metc>"});
+  EXPECT_EQ(r.error, 0);
+  EXPECT_EQ(r.lines.back(), "</metadata>");
+  EXPECT_TRUE(r.bytes.ends_with("  </metainfo>\r\n</metadata>\r\n"));
+}
+
+TEST(MetadataReference, DateLineLeftByTheSectionBeforeIsNotExamined) {
+  auto r = metadata_reference({"  <metainfo>", "    <metd>20040115</metd>", "  </metainfo>"},
+                              "    <metd>19990101</metd>");
+  EXPECT_EQ(r.lines, concat({{"  <metainfo>", "    <metd>20261208</metd>"}, kTrailer}));
+}
+
+TEST(MetadataReference, MissingDateOrNoLineAfterItIsPastEnd) {
+  EXPECT_EQ(metadata_reference({"  <metainfo>", "  </metainfo>"}).error, kInputPastEnd);
+  EXPECT_EQ(metadata_reference({"    <metd Sync=\"TRUE\">20040115</metd>"}).error, kInputPastEnd);
+  auto r = metadata_reference({"    <metd>20040115</metd>"});
+  EXPECT_EQ(r.error, kInputPastEnd);
+  EXPECT_EQ(r.lines, (Lines{"    <metd>20261208</metd>"}));
+}
+
+}  // namespace
+}  // namespace rodozerez

@@ -1,0 +1,85 @@
+// The whole pass over complete documents.
+#include "rewriter/pass.h"
+
+#include <gtest/gtest.h>
+
+#include "lineio/errors.h"
+#include "phase_runner.h"
+#include "rewriter/boilerplate.h"
+#include "scratch.h"
+
+namespace rodozerez {
+namespace {
+
+using testing::crlf;
+using testing::read_file;
+using testing::run_pass;
+using Lines = std::vector<std::string>;
+
+// A short template with every landmark; `drop` leaves out the lines that
+// hold one text, to see where the pass stops without it.
+Lines short_template(const std::string& drop = "") {
+  Lines all = {"<?xml version=\"1.0\"?>", "<!DOCTYPE metadata SYSTEM \"x.dtd\">", "<metadata>",
+               "  <idinfo>", "    <citation>", "      <citeinfo>", "        <origin>",
+               "          Corvane (CRVN)", "        </origin>", "        <title>T</title>",
+               "      </citeinfo>", "    </citation>", "  </idinfo>", "  <dataqual>",
+               "    <attracc>", "    </attracc>", "  </dataqual>", "  <spref>", "  </spref>",
+               "  <metainfo>", "    <metd>20040115</metd>", "    <metc>", "    </metc>",
+               "  </metainfo>", "</metadata>"};
+  Lines kept;
+  for (const auto& line : all) {
+    if (drop.empty() || line.find(drop) == std::string::npos) kept.push_back(line);
+  }
+  return kept;
+}
+
+TEST(Pass, CompletesAShortTemplateInPhaseOrder) {
+  auto r = run_pass(crlf(short_template()));
+  ASSERT_EQ(r.error, 0);
+  Lines expected = {"<?xml version=\"1.0\"?>", std::string(boilerplate::kDocumentTypeLine),
+                    std::string(boilerplate::kStylesheetLine), "<metadata>", "  <idinfo>",
+                    "    <citation>", "      <citeinfo>", "        <origin>",
+                    "          Varnholt Agency (VRA)", "        </origin>",
+                    "        <pubdate>2026</pubdate>", "        <title>T</title>",
+                    "      </citeinfo>", "    </citation>", "  </idinfo>", "  <dataqual>",
+                    "    <attracc>", "    </attracc>"};
+  expected.insert(expected.end(), boilerplate::kDataQualityReports.begin(),
+                  boilerplate::kDataQualityReports.end());
+  expected.push_back("  </dataqual>");
+  expected.insert(expected.end(), boilerplate::kSpatialOrganisation.begin(),
+                  boilerplate::kSpatialOrganisation.end());
+  expected.insert(expected.end(), {"  <spref>", "  </spref>"});
+  expected.insert(expected.end(), boilerplate::kEntityAttribute.begin(),
+                  boilerplate::kEntityAttribute.end());
+  expected.insert(expected.end(), {"  <metainfo>", "    <metd>20261208</metd>"});
+  expected.insert(expected.end(), boilerplate::kTrailer.begin(), boilerplate::kTrailer.end());
+  EXPECT_EQ(r.lines, expected);
+  EXPECT_EQ(r.bytes, crlf(expected));
+}
+
+TEST(Pass, EachMissingLandmarkEndsThePassPastEnd) {
+  for (std::string landmark : {"<citeinfo>", "</attracc>", "</dataqual>", "</spref>", "<metd>"}) {
+    auto r = run_pass(crlf(short_template(landmark)));
+    EXPECT_EQ(r.error, kInputPastEnd) << landmark;
+    // The trailer is never reached.
+    EXPECT_EQ(r.bytes.find("<metstdv>"), std::string::npos) << landmark;
+  }
+}
+
+TEST(Pass, NothingAfterTheLineFollowingTheDateIsRead) {
+  // A byte 26 right after that line would end any further read.
+  auto input = crlf(short_template());
+  auto r = run_pass(input.substr(0, input.find("    </metc>")) + "\x1A garbage");
+  EXPECT_EQ(r.error, 0);
+  EXPECT_EQ(r.lines.back(), "</metadata>");
+}
+
+TEST(Pass, GoldenTemplateComesOutByteForByte) {
+  std::string dir = std::string(RODOZEREZ_SOURCE_DIR) + "/tests/golden/";
+  auto r = run_pass(read_file(dir + "template.xml"));
+  ASSERT_EQ(r.error, 0);
+  EXPECT_EQ(r.bytes, read_file(dir + "template.expected.xml"));
+}
+
+}  // namespace
+}  // namespace rodozerez

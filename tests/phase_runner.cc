@@ -1,0 +1,47 @@
+#include "phase_runner.h"
+
+#include "lineio/errors.h"
+#include "scratch.h"
+
+namespace rodozerez::testing {
+namespace {
+
+std::vector<std::string> split_crlf(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t at; (at = bytes.find("\r\n", start)) != std::string::npos; start = at + 2) {
+    lines.push_back(bytes.substr(start, at - start));
+  }
+  if (start < bytes.size()) lines.push_back(bytes.substr(start));  // unterminated tail
+  return lines;
+}
+
+}  // namespace
+
+PhaseResult run_phase(const std::string& input, const std::function<void(Pass&)>& phase,
+                      const std::string& current, bool stylesheet) {
+  ScratchDir dir;
+  write_file(dir.file("input.xml"), input);
+  InputFile in = open_for_reading(dir.file("input.xml"));
+  WorkFile work = open_for_writing(dir.path().string());
+  RunValues values{stylesheet, kTestYear, kTestDate};
+  PhaseResult result;
+  try {
+    Pass pass{in, work, values, current};
+    phase(pass);
+  } catch (const NumberedError& e) {
+    result.error = e.number();
+  }
+  close_all_files(in, work);
+  result.bytes = read_file(dir.file("tempxxx.xxx"));
+  result.lines = split_crlf(result.bytes);
+  return result;
+}
+
+PhaseResult run_pass(const std::string& input, bool stylesheet) {
+  return run_phase(
+      input, [](Pass& pass) { rewrite_file(pass.input, pass.work, pass.values); }, "",
+      stylesheet);
+}
+
+}  // namespace rodozerez::testing

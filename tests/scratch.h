@@ -1,0 +1,35 @@
+// Test support: scratch folders on the real file system, and whole files
+// written and read back byte for byte.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rodozerez::testing {
+
+// A fresh folder under the system's temporary directory, removed with
+// everything in it when the test ends.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::string file(std::string_view name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+void write_file(const std::string& path, std::string_view bytes);
+std::string read_file(const std::string& path);
+bool file_exists(const std::string& path);
+
+// Lines joined as a template stores them: each ended by CR LF.
+std::string crlf(const std::vector<std::string>& lines);
+
+}  // namespace rodozerez::testing

@@ -1,0 +1,79 @@
+// Test support for end-to-end runs: the real binary on a pseudo-terminal,
+// keys typed into it, and the screen read back through a small model of a
+// VT100 terminal (autowrap with the pending-wrap column, as xterm does).
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rodozerez::testing {
+
+// What the terminal shows: rows of cells, each one UTF-8 character.
+class ScreenModel {
+ public:
+  ScreenModel(int columns, int rows);
+  void feed(std::string_view bytes);
+  // The rows, trailing blanks cut, trailing empty rows dropped.
+  std::vector<std::string> rows() const;
+  std::string text() const;  // rows() joined with "\n"
+  // Control bytes or sequences the model does not know: a safe program
+  // sends none of them.
+  const std::string& unexpected() const { return unexpected_; }
+
+ private:
+  void put(const std::string& cell);
+  void line_feed();
+  void control_sequence(const std::string& params, char final);
+
+  int columns_, rows_;
+  std::vector<std::vector<std::string>> cells_;
+  int row_ = 0, column_ = 0;
+  bool pending_wrap_ = false;
+  std::string partial_;  // an escape sequence or UTF-8 character split across reads
+  std::string unexpected_;
+};
+
+struct RunOptions {
+  int columns = 80;
+  int rows = 24;
+  std::vector<std::string> environment;  // extra NAME=value entries
+};
+
+// The binary running on a pseudo-terminal in `directory`.
+class Terminal {
+ public:
+  Terminal(const std::string& directory, const std::vector<std::string>& arguments = {},
+           const RunOptions& options = {});
+  ~Terminal();
+  Terminal(const Terminal&) = delete;
+  Terminal& operator=(const Terminal&) = delete;
+
+  void type(std::string_view keys);
+  // Waits until `text` is on the screen; false after `timeout_ms`.
+  bool wait_for(std::string_view text, int timeout_ms = 15000);
+  // Waits for the program to end; its exit status, or 128 + signal.
+  int wait_exit(int timeout_ms = 30000);
+
+  std::string screen() const { return model_.text(); }
+  const ScreenModel& model() const { return model_; }
+  const std::string& received() const { return received_; }  // every byte sent to the terminal
+  pid_t pid() const { return pid_; }
+  int master() const { return master_; }
+
+ private:
+  bool pump(int timeout_ms);
+
+  pid_t pid_ = -1;
+  int master_ = -1;
+  int status_ = -1;
+  ScreenModel model_;
+  std::string received_;
+};
+
+// The tool's path, as built.
+std::string tool_path();
+
+}  // namespace rodozerez::testing
