@@ -125,7 +125,8 @@ void ScreenModel::feed(std::string_view bytes) {
         return;
       }
       // C1 controls arrive as C2 80 to C2 9F, or as raw bytes 80 to 9F.
-      if (b < 0xC2 || (b == 0xC2 && static_cast<unsigned char>(data[i + 1]) < 0xA0)) {
+      if (b >= 0x80 &&
+          (b < 0xC2 || (b == 0xC2 && static_cast<unsigned char>(data[i + 1]) < 0xA0))) {
         unexpected_ += "C1";
       }
       put(data.substr(i, n));

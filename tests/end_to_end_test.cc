@@ -1,0 +1,386 @@
+// The real binary on a pseudo-terminal: answers typed, the screen read
+// back, the files and the exit status checked.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "scratch.h"
+#include "terminal.h"
+
+namespace rodozerez {
+namespace {
+
+using testing::crlf;
+using testing::file_exists;
+using testing::read_file;
+using testing::ScratchDir;
+using testing::Terminal;
+using testing::write_file;
+
+// A short template holding every landmark.
+std::string complete_template(const std::string& title = "T") {
+  return crlf({"<?xml version=\"1.0\"?>", "<!DOCTYPE metadata SYSTEM \"x.dtd\">", "<metadata>",
+               "  <idinfo>", "    <citation>", "      <citeinfo>", "        <origin>",
+               "        </origin>", "        <title>" + title + "</title>", "      </citeinfo>",
+               "    </citation>", "  </idinfo>", "  <dataqual>", "    <attracc>",
+               "    </attracc>", "  </dataqual>", "  <spref>", "  </spref>", "  <metainfo>",
+               "    <metd>20040115</metd>", "    <metc>", "    </metc>", "  </metainfo>",
+               "</metadata>"});
+}
+
+// One that ends before its spatial reference section closes.
+std::string early_ending_template() {
+  std::string text = complete_template();
+  return text.substr(0, text.find("  </spref>"));
+}
+
+const char* const kHeader =
+    "Rodozerez Version 1.0     (15-Apr-2004)\n"
+    "Zeph Contract Metadata Merge Program\n"
+    "\n";
+
+std::string today_yyyymmdd() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[16];
+  std::strftime(text, sizeof text, "%Y%m%d", &local);
+  return text;
+}
+
+// Types both answers once each prompt is up; returns the exit status.
+int answer(Terminal& term, const std::string& stylesheet, const std::string& specification) {
+  EXPECT_TRUE(term.wait_for("(->Y/N):")) << term.screen();
+  term.type(stylesheet + "\r");
+  EXPECT_TRUE(term.wait_for("processing:")) << term.screen();
+  term.type(specification + "\r");
+  return term.wait_exit();
+}
+
+TEST(EndToEnd, InformationScreenAsksNothingAndTouchesNothing) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), complete_template());
+  for (const char* argument : {"--help", "--version", "/x"}) {
+    Terminal term(dir.path().string(), {argument});
+    EXPECT_EQ(term.wait_exit(), 0);
+    EXPECT_EQ(term.screen(),
+              "\n"
+              "Rodozerez Version 1.0     (15-Apr-2004)\n"
+              "\n"
+              "  Merges project XML metadata boilerplate info into short template contract\n"
+              "  XML datafiles to fill in the missing pieces.  The proccont info is removed\n"
+              "  from the final output and HDC is made the metadata POC for the data.\n"
+              "  The metadata date is also updated.\n"
+              "\n"
+              "  Missing logic, complete and eainfo elements are inserted.  The citeinfo -\n"
+              "  originator is changed to VRA.\n"
+              "  This program replaces the original metadata files.  Make sure that you have\n"
+              "  backups of all metadata files before running.\n");
+  }
+  EXPECT_EQ(read_file(dir.file("a.xml")), complete_template());
+}
+
+TEST(EndToEnd, ArgumentsOfOnlySpacesRunTheBatch) {
+  ScratchDir dir;
+  Terminal term(dir.path().string(), {"  ", " "});
+  EXPECT_EQ(answer(term, "", "*"), 0);
+  EXPECT_NE(term.screen().find("Sorry"), std::string::npos);
+}
+
+TEST(EndToEnd, TypicalRunSkipsTheFileThatEndsEarlyAndCountsTheRest) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), complete_template());
+  write_file(dir.file("b.xml"), early_ending_template());
+  write_file(dir.file("c.xml"), complete_template());
+  Terminal term(dir.path().string());
+  EXPECT_EQ(answer(term, "y", "*.xml"), 1);
+  EXPECT_EQ(term.screen(), std::string(kHeader) +
+                               "Insert XSL Style Sheet reference? (->Y/N):  y\n"
+                               " Enter filespec for processing:  *.xml\n"
+                               "\n"
+                               "Working...\n"
+                               "a.xml\n"
+                               "b.xml\n"
+                               "Error!  Processed past end of file. Proceeding with next file.\n"
+                               "c.xml\n"
+                               "\n"
+                               "Finished ------     2 files modified.\n");
+  EXPECT_EQ(read_file(dir.file("b.xml")), early_ending_template());
+  for (const char* name : {"a.xml", "c.xml"}) {
+    std::string out = read_file(dir.file(name));
+    EXPECT_NE(out.find("<metd>" + today_yyyymmdd() + "</metd>"), std::string::npos);
+    EXPECT_TRUE(out.ends_with("  </metainfo>\r\n</metadata>\r\n"));
+  }
+}
+
+TEST(EndToEnd, LastFileSkippedLeavesItsPartialTextInThePrivateWorkFile) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), complete_template());
+  write_file(dir.file("b.xml"), early_ending_template());
+  Terminal term(dir.path().string());
+  EXPECT_EQ(answer(term, "n", "*.xml"), 1);
+  EXPECT_EQ(read_file(dir.file("b.xml")), early_ending_template());
+  struct stat st;
+  ASSERT_EQ(stat(dir.file("tempxxx.xxx").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  std::string partial = read_file(dir.file("tempxxx.xxx"));
+  EXPECT_NE(partial.find("csdgm2.dtd"), std::string::npos);
+  EXPECT_TRUE(partial.ends_with("  <spref>\r\n"));  // every line read was written
+}
+
+TEST(EndToEnd, EveryFileRewrittenExitsZero) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), complete_template());
+  Terminal term(dir.path().string());
+  EXPECT_EQ(answer(term, "y", "a.xml"), 0);
+  EXPECT_NE(term.screen().find("Finished ------     1 files modified."), std::string::npos);
+}
+
+TEST(EndToEnd, NoMatchShowsTheSpecificationWithItsXmlDefault) {
+  ScratchDir dir;
+  write_file(dir.file("doqq.txt"), "x");
+  Terminal term(dir.path().string());
+  EXPECT_EQ(answer(term, "", "doqq*"), 0);
+  EXPECT_EQ(term.screen(), std::string(kHeader) +
+                               "Insert XSL Style Sheet reference? (->Y/N):\n"
+                               " Enter filespec for processing:  doqq*\n"
+                               "\n"
+                               " Sorry....\n"
+                               " No files found to match your specification:  doqq*.xml\n");
+  EXPECT_EQ(read_file(dir.file("doqq.txt")), "x");
+}
+
+TEST(EndToEnd, XmlDefaultFindsTheTemplates) {
+  ScratchDir dir;
+  write_file(dir.file("tile1.xml"), complete_template());
+  write_file(dir.file("tile2.txt"), complete_template());
+  Terminal term(dir.path().string());
+  EXPECT_EQ(answer(term, "", "tile*"), 0);
+  EXPECT_NE(read_file(dir.file("tile1.xml")), complete_template());
+  EXPECT_EQ(read_file(dir.file("tile2.txt")), complete_template());
+}
+
+TEST(EndToEnd, OnlyNoAsNOrLowerNLeavesOutTheStylesheet) {
+  const std::string stylesheet_line =
+      "\r\n<?xml-stylesheet href=\"FGDC_V2.xsl\" type=\"text/xsl\"?>\r\n";
+  for (std::string typed : {"n", "N", "no", " n", "y", ""}) {
+    ScratchDir dir;
+    write_file(dir.file("a.xml"), complete_template());
+    Terminal term(dir.path().string());
+    ASSERT_EQ(answer(term, typed, "a.xml"), 0) << typed;
+    bool written = read_file(dir.file("a.xml")).find(stylesheet_line) != std::string::npos;
+    EXPECT_EQ(written, typed != "n" && typed != "N") << "answer '" << typed << "'";
+  }
+}
+
+TEST(EndToEnd, TypedLineEditingIgnoresKeysThatAreNotCharacters) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), complete_template());
+  Terminal term(dir.path().string());
+  ASSERT_TRUE(term.wait_for("(->Y/N):"));
+  // x, Backspace, an arrow, Ctrl+C, Tab, F5, then n: the answer is "n".
+  term.type("x\x7F\x1b[D\x03\t\x1b[15~n\r");
+  ASSERT_TRUE(term.wait_for("processing:"));
+  term.type("b\ba\x1b[1;5C.xml\r");
+  EXPECT_EQ(term.wait_exit(), 0);
+  EXPECT_NE(term.screen().find("(->Y/N):  n\n Enter filespec for processing:  a.xml\n"),
+            std::string::npos)
+      << term.screen();
+  EXPECT_EQ(read_file(dir.file("a.xml")).find("xml-stylesheet"), std::string::npos);
+}
+
+TEST(EndToEnd, KeysTypedAheadAreKept) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), complete_template());
+  Terminal term(dir.path().string());
+  term.type("n\ra.xml\r");  // before the first prompt is even drawn
+  EXPECT_EQ(term.wait_exit(), 0);
+  EXPECT_NE(term.screen().find("Finished ------     1 files modified."), std::string::npos)
+      << term.screen();
+}
+
+TEST(EndToEnd, TextEndingAtTheRightEdgeLeavesAnEmptyRow) {
+  ScratchDir dir;
+  std::string name = std::string(46, 'w') + ".xml";  // exactly 50 columns
+  write_file(dir.file(name), complete_template());
+  testing::RunOptions narrow;
+  narrow.columns = 50;
+  Terminal term(dir.path().string(), {}, narrow);
+  EXPECT_EQ(answer(term, "y", "*"), 0);
+  EXPECT_NE(term.screen().find("Working...\n" + name + "\n\n\nFinished"), std::string::npos)
+      << term.screen();
+}
+
+TEST(EndToEnd, ReadOnlyInputHaltsWith70AndStaysAsItWas) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), complete_template());
+  write_file(dir.file("b.xml"), complete_template());
+  chmod(dir.file("a.xml").c_str(), 0444);
+  Terminal term(dir.path().string());
+  EXPECT_EQ(answer(term, "y", "*.xml"), 2);
+  EXPECT_NE(term.screen().find("Working...\na.xml\nUnknown error! - Program Halt. 70\n"),
+            std::string::npos)
+      << term.screen();
+  EXPECT_EQ(term.screen().find("Finished"), std::string::npos);
+  EXPECT_EQ(read_file(dir.file("a.xml")), complete_template());
+  EXPECT_EQ(read_file(dir.file("b.xml")), complete_template());  // the run ended before it
+  EXPECT_NE(read_file(dir.file("tempxxx.xxx")).find("</metadata>"), std::string::npos);
+}
+
+TEST(EndToEnd, RewrittenFileKeepsItsPermissionBits) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), complete_template());
+  chmod(dir.file("a.xml").c_str(), 0640);
+  Terminal term(dir.path().string());
+  EXPECT_EQ(answer(term, "y", "a.xml"), 0);
+  struct stat st;
+  ASSERT_EQ(stat(dir.file("a.xml").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_FALSE(file_exists(dir.file("tempxxx.xxx")));
+}
+
+TEST(EndToEnd, SpecificationWithAFolderRewritesTheFilesThere) {
+  ScratchDir dir;
+  std::filesystem::create_directory(dir.path() / "data");
+  write_file(dir.file("data/t1.xml"), complete_template());
+  Terminal term(dir.path().string());
+  EXPECT_EQ(answer(term, "y", "data/*.xml"), 0);
+  EXPECT_NE(term.screen().find("Working...\nt1.xml\n"), std::string::npos) << term.screen();
+  EXPECT_NE(read_file(dir.file("data/t1.xml")).find("csdgm2.dtd"), std::string::npos);
+  EXPECT_FALSE(file_exists(dir.file("tempxxx.xxx")));
+  EXPECT_FALSE(file_exists(dir.file("data/tempxxx.xxx")));
+}
+
+TEST(EndToEnd, OnlyRegularFilesAreListed) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), complete_template());
+  write_file(dir.file(".hidden.xml"), complete_template());
+  write_file(dir.file("tempxxx.xxx"), "old work");
+  ASSERT_EQ(mkdir(dir.file("folder.xml").c_str(), 0755), 0);
+  write_file(dir.file("folder.xml/target.xml"), complete_template());
+  ASSERT_EQ(symlink("folder.xml/target.xml", dir.file("link.xml").c_str()), 0);
+  ASSERT_EQ(mkfifo(dir.file("pipe.xml").c_str(), 0600), 0);
+  Terminal term(dir.path().string());
+  EXPECT_EQ(answer(term, "y", "*.*"), 0);
+  EXPECT_NE(term.screen().find("Working...\na.xml\n\nFinished ------     1 files modified."),
+            std::string::npos)
+      << term.screen();
+  EXPECT_EQ(read_file(dir.file(".hidden.xml")), complete_template());
+  EXPECT_EQ(read_file(dir.file("folder.xml/target.xml")), complete_template());
+}
+
+TEST(EndToEnd, WorkFileThatIsALinkHaltsWith70AndItsTargetIsUntouched) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), complete_template());
+  write_file(dir.file("precious.txt"), "precious");
+  ASSERT_EQ(symlink("precious.txt", dir.file("tempxxx.xxx").c_str()), 0);
+  Terminal term(dir.path().string());
+  EXPECT_EQ(answer(term, "y", "a.xml"), 2);
+  EXPECT_NE(term.screen().find("a.xml\nUnknown error! - Program Halt. 70\n"), std::string::npos)
+      << term.screen();
+  EXPECT_EQ(read_file(dir.file("precious.txt")), "precious");
+  EXPECT_EQ(read_file(dir.file("a.xml")), complete_template());
+}
+
+TEST(EndToEnd, MoreThanFiveThousandFilesAreAllProcessed) {
+  ScratchDir dir;
+  for (int i = 1; i <= 5001; ++i) write_file(dir.file("t" + std::to_string(i) + ".xml"), "");
+  Terminal term(dir.path().string(), {}, {80, 24, {}});
+  EXPECT_EQ(answer(term, "y", "*"), 1);
+  EXPECT_NE(term.screen().find("t999.xml\nError!  Processed past end of file. Proceeding with "
+                               "next file.\n\nFinished ------     0 files modified."),
+            std::string::npos)
+      << term.screen();
+}
+
+TEST(EndToEnd, FileNamesCannotReachTheTerminalAsControlCodes) {
+  ScratchDir dir;
+  std::string hostile = "a\x1b[2J\x1b]0;owned\x07\x9b" "31m\r\b\xff.xml";
+  write_file(dir.file(hostile), complete_template());
+  Terminal term(dir.path().string());
+  EXPECT_EQ(answer(term, "y", "*"), 0);
+  EXPECT_EQ(term.model().unexpected(), "");
+  // ESC shows as ←, BEL as •, CSI as ¢, CR as ♪, Backspace as ◘.
+  EXPECT_NE(term.screen().find("a←[2J←]0;owned•¢31m♪◘\xC2\xA0.xml"), std::string::npos)
+      << term.screen();
+  EXPECT_NE(read_file(dir.file(hostile)).find("csdgm2.dtd"), std::string::npos);
+}
+
+TEST(EndToEnd, TerminalSettingsAreRestoredOnExitAndOnSigterm) {
+  ScratchDir dir;
+  termios before;
+  {
+    Terminal term(dir.path().string());
+    ASSERT_TRUE(term.wait_for("(->Y/N):"));
+    termios raw;
+    ASSERT_EQ(tcgetattr(term.master(), &raw), 0);
+    EXPECT_EQ(raw.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    term.type("\r*\r");
+    EXPECT_EQ(term.wait_exit(), 0);
+    ASSERT_EQ(tcgetattr(term.master(), &before), 0);
+    EXPECT_NE(before.c_lflag & ICANON, 0u);
+    EXPECT_NE(before.c_lflag & ECHO, 0u);
+  }
+  for (int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
+    Terminal term(dir.path().string());
+    ASSERT_TRUE(term.wait_for("(->Y/N):"));
+    kill(term.pid(), signal_number);
+    EXPECT_EQ(term.wait_exit(), 128 + signal_number);
+    termios after;
+    ASSERT_EQ(tcgetattr(term.master(), &after), 0);
+    EXPECT_EQ(after.c_lflag, before.c_lflag) << signal_number;
+    EXPECT_EQ(after.c_iflag, before.c_iflag) << signal_number;
+  }
+}
+
+TEST(EndToEnd, WithoutATerminalTheBatchDoesNotStart) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), complete_template());
+  std::string err = dir.file("stderr.txt");
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT, 0600);
+  posix_spawn_file_actions_addchdir_np(&files, dir.path().c_str());
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);  // no controlling terminal
+  std::string program = testing::tool_path();
+  char* argv[] = {program.data(), nullptr};
+  pid_t pid;
+  ASSERT_EQ(posix_spawn(&pid, program.c_str(), &files, &attributes, argv, environ), 0);
+  int status;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_EQ(read_file(err), "rodozerez: no terminal to talk to; start it from a terminal window\n");
+  EXPECT_EQ(read_file(dir.file("a.xml")), complete_template());
+  posix_spawn_file_actions_destroy(&files);
+  posix_spawnattr_destroy(&attributes);
+}
+
+TEST(EndToEnd, SampleTemplatesBecomeWellFormedCompleteDocuments) {
+  ScratchDir dir;
+  std::filesystem::copy(std::string(RODOZEREZ_SOURCE_DIR) + "/samples", dir.path() / "samples");
+  Terminal term((dir.path() / "samples").string());
+  EXPECT_EQ(answer(term, "y", "*"), 0);
+  EXPECT_NE(term.screen().find("Finished ------     3 files modified."), std::string::npos);
+  for (auto& entry : std::filesystem::directory_iterator(dir.path() / "samples")) {
+    std::string out = read_file(entry.path().string());
+    EXPECT_NE(out.find(today_yyyymmdd()), std::string::npos) << entry.path();
+    EXPECT_TRUE(out.ends_with("    <metstdv>FGDC-STD-001-1998</metstdv>\r\n  </metainfo>\r\n"
+                              "</metadata>\r\n"));
+    std::string check = "xmllint --noout '" + entry.path().string() + "'";
+    EXPECT_EQ(std::system(check.c_str()), 0) << entry.path();
+  }
+}
+
+}  // namespace
+}  // namespace rodozerez
