@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 
 #include "scratch.h"
@@ -120,6 +121,29 @@ TEST(EndToEnd, TypicalRunSkipsTheFileThatEndsEarlyAndCountsTheRest) {
   }
 }
 
+TEST(EndToEnd, FileMissingAnyLandmarkIsReportedAndLeftByteIdentical) {
+  ScratchDir dir;
+  std::vector<std::pair<std::string, std::string>> files;
+  for (std::string landmark : {"<citeinfo>", "</attracc>", "</dataqual>", "</spref>", "<metd>"}) {
+    std::string text = complete_template();
+    std::size_t at = text.find(landmark);
+    text.erase(text.rfind("\r\n", at) + 2, text.find("\r\n", at) - text.rfind("\r\n", at));
+    ASSERT_EQ(text.find(landmark), std::string::npos);
+    files.emplace_back("m" + std::to_string(files.size()) + ".xml", text);
+    write_file(dir.file(files.back().first), text);
+  }
+  Terminal term(dir.path().string());
+  EXPECT_EQ(answer(term, "y", "m*"), 1);
+  std::string skipped;
+  for (const auto& [name, text] : files) {
+    EXPECT_EQ(read_file(dir.file(name)), text) << name;
+    skipped += name + "\nError!  Processed past end of file. Proceeding with next file.\n";
+  }
+  EXPECT_NE(term.screen().find("Working...\n" + skipped + "\nFinished ------     0 files"),
+            std::string::npos)
+      << term.screen();
+}
+
 TEST(EndToEnd, LastFileSkippedLeavesItsPartialTextInThePrivateWorkFile) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), complete_template());
@@ -194,6 +218,19 @@ TEST(EndToEnd, TypedLineEditingIgnoresKeysThatAreNotCharacters) {
             std::string::npos)
       << term.screen();
   EXPECT_EQ(read_file(dir.file("a.xml")).find("xml-stylesheet"), std::string::npos);
+}
+
+TEST(EndToEnd, TypedLineStopsTakingCharactersAtTenThousandBytes) {
+  ScratchDir dir;
+  Terminal term(dir.path().string());
+  ASSERT_TRUE(term.wait_for("(->Y/N):"));
+  std::size_t before = term.received().size();
+  term.type(std::string(10003, 'x') + "\r");
+  ASSERT_TRUE(term.wait_for("processing:"));
+  std::string echoed = term.received().substr(before);
+  EXPECT_EQ(std::count(echoed.begin(), echoed.end(), 'x'), 10000);
+  term.type("\r");
+  EXPECT_EQ(term.wait_exit(), 0);
 }
 
 TEST(EndToEnd, KeysTypedAheadAreKept) {

@@ -1,0 +1,134 @@
+// A fault injector for the tests, loaded with LD_PRELOAD into the real
+// binary: makes one chosen system call fail with a chosen errno.
+//
+//   FAULT_CALL   the call: open, openat, read, write, fsync, fchmod, fchown,
+//                close, rename, flock, ftruncate
+//   FAULT_ERRNO  the errno it fails with (a number)
+//   FAULT_PATH   only calls on a path, or a descriptor open on a path, that
+//                ends with this text
+//   FAULT_SKIP   let this many matching calls pass first (default 0)
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool fault_matches(const char* call, const char* path) {
+  const char* wanted = std::getenv("FAULT_CALL");
+  if (!wanted || std::strcmp(wanted, call) != 0) return false;
+  const char* suffix = std::getenv("FAULT_PATH");
+  if (suffix) {
+    if (!path) return false;
+    std::size_t n = std::strlen(path), m = std::strlen(suffix);
+    if (n < m || std::strcmp(path + n - m, suffix) != 0) return false;
+  }
+  static int skipped = 0;
+  const char* skip = std::getenv("FAULT_SKIP");
+  if (skip && skipped < std::atoi(skip)) {
+    ++skipped;
+    return false;
+  }
+  errno = std::atoi(std::getenv("FAULT_ERRNO") ? std::getenv("FAULT_ERRNO") : "5");
+  return true;
+}
+
+// The path a descriptor is open on, for FAULT_PATH.
+const char* fd_path(int fd, char* buffer, std::size_t size) {
+  char link[64];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  ssize_t n = readlink(link, buffer, size - 1);
+  if (n < 0) return nullptr;
+  buffer[n] = 0;
+  return buffer;
+}
+
+template <typename F>
+F next(const char* name) {
+  return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+#define FD_FAULT(call, fd)                                                \
+  char path_buffer[4096];                                                 \
+  if (fault_matches(call, fd_path(fd, path_buffer, sizeof path_buffer))) \
+    return -1;
+
+extern "C" {
+
+int open(const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  mode_t mode = (flags & O_CREAT) ? va_arg(args, mode_t) : 0;
+  va_end(args);
+  if (fault_matches("open", path)) return -1;
+  return next<int (*)(const char*, int, ...)>("open")(path, flags, mode);
+}
+
+int open64(const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  mode_t mode = (flags & O_CREAT) ? va_arg(args, mode_t) : 0;
+  va_end(args);
+  if (fault_matches("open", path)) return -1;
+  return next<int (*)(const char*, int, ...)>("open64")(path, flags, mode);
+}
+
+ssize_t read(int fd, void* buffer, size_t size) {
+  FD_FAULT("read", fd);
+  return next<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, size);
+}
+
+ssize_t write(int fd, const void* buffer, size_t size) {
+  FD_FAULT("write", fd);
+  return next<ssize_t (*)(int, const void*, size_t)>("write")(fd, buffer, size);
+}
+
+int fsync(int fd) {
+  FD_FAULT("fsync", fd);
+  return next<int (*)(int)>("fsync")(fd);
+}
+
+int fchmod(int fd, mode_t mode) {
+  FD_FAULT("fchmod", fd);
+  return next<int (*)(int, mode_t)>("fchmod")(fd, mode);
+}
+
+int fchown(int fd, uid_t owner, gid_t group) {
+  FD_FAULT("fchown", fd);
+  return next<int (*)(int, uid_t, gid_t)>("fchown")(fd, owner, group);
+}
+
+int ftruncate(int fd, off_t length) {
+  FD_FAULT("ftruncate", fd);
+  return next<int (*)(int, off_t)>("ftruncate")(fd, length);
+}
+
+int flock(int fd, int operation) {
+  FD_FAULT("flock", fd);
+  return next<int (*)(int, int)>("flock")(fd, operation);
+}
+
+int close(int fd) {
+  char path_buffer[4096];
+  if (fault_matches("close", fd_path(fd, path_buffer, sizeof path_buffer))) {
+    next<int (*)(int)>("close")(fd);  // closed all the same, as Linux does
+    return -1;
+  }
+  return next<int (*)(int)>("close")(fd);
+}
+
+int rename(const char* from, const char* to) {
+  if (fault_matches("rename", to)) return -1;
+  return next<int (*)(const char*, const char*)>("rename")(from, to);
+}
+
+}  // extern "C"
