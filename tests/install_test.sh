@@ -26,9 +26,10 @@ cpack --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/package" >/dev/nul
 deb=$(ls "$scratch"/package/*.deb)
 [ "$(dpkg-deb -f "$deb" Package)" = rodozerez ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Version)" = 1.0 ] || fail "package version"
-dpkg-deb -f "$deb" Maintainer | grep -q '@' || fail "maintainer field"
-dpkg-deb -f "$deb" Depends | grep -q 'libc6' || fail "dependencies not computed"
-dpkg-deb -f "$deb" Description | grep -q 'metadata' || fail "description"
+# Fields are read whole first: grep -q would close the pipe early.
+[[ "$(dpkg-deb -f "$deb" Maintainer)" == *@* ]] || fail "maintainer field"
+[[ "$(dpkg-deb -f "$deb" Depends)" == *libc6* ]] || fail "dependencies not computed"
+[[ "$(dpkg-deb -f "$deb" Description)" == *metadata* ]] || fail "description"
 dpkg-deb -x "$deb" "$scratch/root"
 [ -f "$scratch/root/usr/share/man/man1/rodozerez.1.gz" ] || fail "package lacks the manual page"
 

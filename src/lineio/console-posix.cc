@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstddef>
 #include <vector>
@@ -22,6 +23,9 @@ namespace {
 constexpr std::size_t kTypedLineLimit = 10000;
 // How long a lone Escape waits for the rest of a sequence.
 constexpr int kEscapeWaitMs = 40;
+// Ended lines reach the terminal at most this often while nothing is asked:
+// a name line per file is one write per file otherwise.
+constexpr auto kFlushInterval = std::chrono::milliseconds(50);
 
 // One console per process; the signal handler needs it too.
 struct ConsoleState {
@@ -31,13 +35,17 @@ struct ConsoleState {
   bool raw = false;
   termios saved{};
   std::size_t column = 0;
+  std::size_t width = 80;
   std::string pending_output;
+  std::chrono::steady_clock::time_point last_flush;
   KeyDecoder decoder;
   std::vector<Key> keys;  // decoded keys not yet taken, typed ahead
   std::size_t next_key = 0;
 };
 
 ConsoleState console;
+// Set by SIGWINCH: the width is asked again before the next text.
+volatile std::sig_atomic_t width_changed = 1;
 
 void write_fully(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -50,18 +58,24 @@ void write_fully(int fd, const char* data, std::size_t size) {
 }
 
 void flush_output() {
+  console.last_flush = std::chrono::steady_clock::now();
   if (console.out_fd < 0 || console.pending_output.empty()) return;
   write_fully(console.out_fd, console.pending_output.data(), console.pending_output.size());
   console.pending_output.clear();
 }
 
 std::size_t terminal_width() {
-  winsize size{};
-  if (!console.plain && ioctl(console.out_fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
-    return size.ws_col;
+  if (width_changed) {
+    width_changed = 0;
+    winsize size{};
+    if (!console.plain && ioctl(console.out_fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+      console.width = size.ws_col;
+    }
   }
-  return 80;
+  return console.width;
 }
+
+void on_window_change(int) { width_changed = 1; }
 
 // Puts one rendered cell out and wraps as a cell console does: the cell in
 // the last column moves the cursor to the next row at once.
@@ -138,6 +152,9 @@ bool open_console() {
   action.sa_handler = on_fatal_signal;
   sigemptyset(&action.sa_mask);
   for (int s : {SIGTERM, SIGHUP, SIGINT}) sigaction(s, &action, nullptr);
+  action.sa_handler = on_window_change;
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGWINCH, &action, nullptr);
 
   // Raw input; TCSANOW, not TCSAFLUSH, so keys typed ahead survive.
   settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG | IEXTEN);
@@ -175,7 +192,7 @@ void print_text(std::string_view text) {
 void new_line() {
   console.pending_output += console.plain ? "\n" : "\r\n";
   console.column = 0;
-  flush_output();
+  if (std::chrono::steady_clock::now() - console.last_flush >= kFlushInterval) flush_output();
 }
 
 void print_number(long number) { print_text(number_text(number)); }

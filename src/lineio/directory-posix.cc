@@ -1,5 +1,6 @@
-// Directory search on POSIX: readdir, then lstat on each candidate so that a
-// symbolic link is never taken for the file it points to.
+// Directory search on POSIX: readdir, with the entry's own type (or lstat
+// where the file system gives none), so that a symbolic link is never taken
+// for the file it points to.
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -26,8 +27,12 @@ std::vector<ListedFile> list_matching_files(std::string_view specification) {
     if (name.empty() || name.front() == '.' || name == kWorkFileName) continue;
     if (!matches_wildcard(pattern, name)) continue;
     ListedFile file{directory, std::string(name)};
-    struct stat st;
-    if (lstat(file.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    // The entry's type comes with it on most file systems; lstat otherwise.
+    if (entry->d_type != DT_REG) {
+      struct stat st;
+      if (entry->d_type != DT_UNKNOWN) continue;
+      if (lstat(file.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    }
     found.push_back(std::move(file));
   }
   closedir(dir);

@@ -49,13 +49,6 @@ void require_regular_file(int fd, const std::string& path, struct stat& st) {
   }
 }
 
-// O_NONBLOCK keeps a FIFO swapped in under a listed name from hanging the
-// open; it has no effect on regular files, so it is cleared again.
-void clear_nonblocking(int fd) {
-  int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-}
-
 void write_all(int fd, const char* data, std::size_t size, const std::string& path) {
   while (size > 0) {
     ssize_t n = write(fd, data, size);
@@ -92,6 +85,7 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
     buffer_ = std::move(other.buffer_);
     pos_ = other.pos_;
     end_ = other.end_;
+    stop_ = other.stop_;
     spill_ = std::move(other.spill_);
     skip_lf_ = other.skip_lf_;
     at_end_ = other.at_end_;
@@ -107,6 +101,9 @@ void InputFile::release() {
   fd_ = -1;
 }
 
+// Byte 26 ends the data: it is looked for once per refill, so each line
+// needs only the search for its CR. `stop_` is where the data of the buffer
+// ends, at byte 26 or at the end of what was read.
 bool InputFile::refill() {
   for (;;) {
     ssize_t n = read(fd_, buffer_.get(), kReadBufferSize);
@@ -116,6 +113,8 @@ bool InputFile::refill() {
     }
     pos_ = 0;
     end_ = static_cast<std::size_t>(n);
+    auto* eod = static_cast<const char*>(std::memchr(buffer_.get(), kEndOfData, end_));
+    stop_ = eod ? static_cast<std::size_t>(eod - buffer_.get()) : end_;
     return n > 0;
   }
 }
@@ -124,10 +123,14 @@ std::string_view InputFile::read_line() {
   if (at_end_) throw NumberedError(kInputPastEnd);
   spill_.clear();
   for (;;) {
-    if (pos_ == end_ && !refill()) {
-      at_end_ = true;
-      if (spill_.empty()) throw NumberedError(kInputPastEnd);
-      return spill_;
+    if (pos_ == stop_) {
+      // A byte 26 is never consumed, so every later read stops at it too.
+      bool end_of_data = stop_ < end_ || !refill();
+      if (end_of_data) {
+        at_end_ = true;
+        if (spill_.empty()) throw NumberedError(kInputPastEnd);
+        return spill_;
+      }
     }
     if (skip_lf_) {
       skip_lf_ = false;
@@ -137,30 +140,18 @@ std::string_view InputFile::read_line() {
       }
     }
     const char* start = buffer_.get() + pos_;
-    std::size_t available = end_ - pos_;
+    std::size_t available = stop_ - pos_;
     auto* cr = static_cast<const char*>(std::memchr(start, '\r', available));
-    std::size_t length = cr ? static_cast<std::size_t>(cr - start) : available;
-    // Byte 26 ends the data; it is never consumed, so every later read stops.
-    if (auto* eod = static_cast<const char*>(std::memchr(start, kEndOfData, length))) {
-      at_end_ = true;
-      std::size_t collected = static_cast<std::size_t>(eod - start);
-      pos_ += collected;
-      if (spill_.empty()) {
-        if (collected == 0) throw NumberedError(kInputPastEnd);
-        return {start, collected};
-      }
-      spill_.append(start, collected);
-      return spill_;
-    }
     if (!cr) {
       spill_.append(start, available);
-      pos_ = end_;
+      pos_ = stop_;
       continue;
     }
+    std::size_t length = static_cast<std::size_t>(cr - start);
     pos_ += length + 1;
-    if (pos_ < end_) {
+    if (pos_ < stop_) {
       if (buffer_[pos_] == '\n') ++pos_;
-    } else {
+    } else if (pos_ == end_) {
       skip_lf_ = true;  // the LF, if any, comes with the next refill
     }
     if (spill_.empty()) return {start, length};
@@ -172,10 +163,11 @@ std::string_view InputFile::read_line() {
 InputFile open_for_reading(const std::string& path) {
   int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) fail_with_errno(errno, path);
+  // O_NONBLOCK keeps a FIFO swapped in under a listed name from hanging the
+  // open; on the regular file that it must be, it changes nothing.
   struct stat st;
   require_regular_file(fd, path, st);
   lock_exclusively(fd, path);
-  clear_nonblocking(fd);
   InputFile file;
   file.fd_ = fd;
   file.path_ = path;
@@ -195,6 +187,8 @@ WorkFile& WorkFile::operator=(WorkFile&& other) noexcept {
     release();
     fd_ = std::exchange(other.fd_, -1);
     path_ = std::move(other.path_);
+    owner_ = other.owner_;
+    group_ = other.group_;
     buffer_ = std::move(other.buffer_);
     used_ = std::exchange(other.used_, 0);
   }
@@ -231,6 +225,15 @@ void WorkFile::append(std::string_view bytes) {
 }
 
 void WorkFile::write_line(std::string_view text) {
+  // The usual short line: one copy and its CR LF, no further checks.
+  if (text.size() + 2 <= kWriteBufferSize - used_) {
+    char* at = buffer_.get() + used_;
+    std::memcpy(at, text.data(), text.size());
+    at[text.size()] = '\r';
+    at[text.size() + 1] = '\n';
+    used_ += text.size() + 2;
+    return;
+  }
   append(text);
   append("\r\n");
 }
@@ -240,31 +243,53 @@ void WorkFile::write_line(std::initializer_list<std::string_view> pieces) {
   append("\r\n");
 }
 
-WorkFile open_for_writing(const std::string& directory) {
-  std::string path = path_in(directory, kWorkFileName);
+namespace {
+
+// A "tempxxx.xxx" that is already there, left by an earlier skipped file or
+// an interrupted run: taken over only when it is a regular file, locked
+// before it is cut, and made private again.
+int open_existing_work_file(const std::string& path, struct stat& st) {
   // A device or FIFO of that name is refused before it is ever opened.
-  struct stat st;
   if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw NumberedError(kPermissionDenied);
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENXIO) throw NumberedError(kPermissionDenied);  // a FIFO after all
     fail_with_errno(errno, path);
   }
-  require_regular_file(fd, path, st);
-  // Locked before it is cut, so a holder elsewhere never loses its text.
   lock_exclusively(fd, path);
-  clear_nonblocking(fd);
-  if (ftruncate(fd, 0) != 0) {
+  require_regular_file(fd, path, st);
+  // Not owning a left-over file is fine; it is replaced by the rename.
+  (void)fchmod(fd, 0600);
+  return fd;
+}
+
+}  // namespace
+
+WorkFile open_for_writing(const std::string& directory) {
+  std::string path = path_in(directory, kWorkFileName);
+  struct stat st;
+  // The usual case: no work file yet. O_EXCL creates a new one and never
+  // follows a link; anything already there takes the careful path.
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    lock_exclusively(fd, path);
+    require_regular_file(fd, path, st);
+  } else if (errno == EEXIST) {
+    fd = open_existing_work_file(path, st);
+  } else {
+    fail_with_errno(errno, path);
+  }
+  // Locked before it is cut, so a holder elsewhere never loses its text.
+  if (st.st_size > 0 && ftruncate(fd, 0) != 0) {
     int err = errno;
     close(fd);
     fail_with_errno(err, path);
   }
-  // A work file left over from an interrupted run may carry another file's
-  // bits; it stays private until it takes the input's. Not owning it is fine.
-  (void)fchmod(fd, 0600);
   WorkFile file;
   file.fd_ = fd;
   file.path_ = path;
+  file.owner_ = st.st_uid;
+  file.group_ = st.st_gid;
   file.buffer_ = std::make_unique<char[]>(kWriteBufferSize);
   return file;
 }
@@ -277,7 +302,8 @@ void replace_input(WorkFile& work, InputFile& input) {
   if (fsync(work.fd_) != 0) fail_with_errno(errno, work.path_);
   // Owner and group first: fchown clears set-id bits, fchmod then restores
   // them. A process that may not give the file away keeps its own ownership.
-  if (fchown(work.fd_, input.owner_, input.group_) != 0 && errno != EPERM) {
+  bool same_owner = work.owner_ == input.owner_ && work.group_ == input.group_;
+  if (!same_owner && fchown(work.fd_, input.owner_, input.group_) != 0 && errno != EPERM) {
     fail_with_errno(errno, work.path_);
   }
   if (fchmod(work.fd_, input.mode_ & 07777) != 0) fail_with_errno(errno, work.path_);

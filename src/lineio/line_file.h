@@ -49,6 +49,7 @@ class InputFile {
   std::unique_ptr<char[]> buffer_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
+  std::size_t stop_ = 0;  // end of the data in the buffer: byte 26 or end_
   std::string spill_;     // a line that runs across a buffer refill
   bool skip_lf_ = false;  // the last line ended with a CR at the buffer's end
   bool at_end_ = false;   // end of file or byte 26 was met
@@ -82,6 +83,8 @@ class WorkFile {
 
   int fd_ = -1;
   std::string path_;
+  uid_t owner_ = 0;  // as created, so an fchown to the same is skipped
+  gid_t group_ = 0;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
 };
