@@ -16,8 +16,13 @@
 namespace rodozerez {
 namespace {
 
-constexpr std::size_t kReadBufferSize = 128 * 1024;
-constexpr std::size_t kWriteBufferSize = 128 * 1024;
+// Fuzz builds make the buffers tiny, so that lines cross refills and
+// flushes all the time.
+#ifndef RODOZEREZ_BUFFER_SIZE
+#define RODOZEREZ_BUFFER_SIZE (128 * 1024)
+#endif
+constexpr std::size_t kReadBufferSize = RODOZEREZ_BUFFER_SIZE;
+constexpr std::size_t kWriteBufferSize = RODOZEREZ_BUFFER_SIZE;
 constexpr char kEndOfData = 26;
 
 std::string path_in(const std::string& directory, std::string_view name) {
