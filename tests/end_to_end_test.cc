@@ -1,6 +1,7 @@
 // The real binary on a pseudo-terminal: answers typed, the screen read
 // back, the files and the exit status checked.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "lineio/text.h"
 #include "scratch.h"
 #include "terminal.h"
 
@@ -326,6 +328,35 @@ TEST(EndToEnd, WorkFileThatIsALinkHaltsWith70AndItsTargetIsUntouched) {
   EXPECT_EQ(read_file(dir.file("a.xml")), complete_template());
 }
 
+TEST(EndToEnd, InputOrWorkFileLockedElsewhereHaltsWith70) {
+  for (const char* locked : {"a.xml", "tempxxx.xxx"}) {
+    ScratchDir dir;
+    write_file(dir.file("a.xml"), complete_template());
+    write_file(dir.file("tempxxx.xxx"), "held by another program");
+    int holder = open(dir.file(locked).c_str(), O_RDONLY);
+    ASSERT_EQ(flock(holder, LOCK_EX), 0);
+    Terminal term(dir.path().string());
+    EXPECT_EQ(answer(term, "y", "a.xml"), 2) << locked;
+    EXPECT_NE(term.screen().find("a.xml\nUnknown error! - Program Halt. 70\n"), std::string::npos)
+        << term.screen();
+    EXPECT_EQ(read_file(dir.file("a.xml")), complete_template());
+    EXPECT_EQ(read_file(dir.file("tempxxx.xxx")), "held by another program");
+    close(holder);
+  }
+}
+
+TEST(EndToEnd, DanglingWorkFileLinkHaltsWith70AndCreatesNothing) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), complete_template());
+  ASSERT_EQ(symlink("elsewhere/target.xml", dir.file("tempxxx.xxx").c_str()), 0);
+  std::filesystem::create_directory(dir.path() / "elsewhere");
+  Terminal term(dir.path().string());
+  EXPECT_EQ(answer(term, "y", "a.xml"), 2);
+  EXPECT_NE(term.screen().find("Program Halt. 70\n"), std::string::npos) << term.screen();
+  EXPECT_FALSE(file_exists(dir.file("elsewhere/target.xml")));
+  EXPECT_EQ(read_file(dir.file("a.xml")), complete_template());
+}
+
 TEST(EndToEnd, MoreThanFiveThousandFilesAreAllProcessed) {
   ScratchDir dir;
   for (int i = 1; i <= 5001; ++i) write_file(dir.file("t" + std::to_string(i) + ".xml"), "");
@@ -337,17 +368,54 @@ TEST(EndToEnd, MoreThanFiveThousandFilesAreAllProcessed) {
       << term.screen();
 }
 
+// The only control bytes the tool itself sends: line ends, Backspace, and
+// the few sequences that clear the screen and move the cursor.
+void expect_only_own_control_codes(const std::string& bytes) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    auto b = static_cast<unsigned char>(bytes[i]);
+    if (b == 0x1B) {
+      std::size_t end = bytes.find_first_of("mHJAG", i);
+      ASSERT_NE(end, std::string::npos);
+      std::string sequence = bytes.substr(i, end - i + 1);
+      bool own = sequence == "\x1b[0m" || sequence == "\x1b[H" || sequence == "\x1b[2J" ||
+                 sequence == "\x1b[3J" || sequence == "\x1b[A" ||
+                 (sequence.size() > 3 && sequence[1] == '[' && sequence.back() == 'G' &&
+                  sequence.find_first_not_of("0123456789", 2) == sequence.size() - 1);
+      EXPECT_TRUE(own) << "foreign sequence at " << i;
+      i = end;
+    } else {
+      EXPECT_FALSE(b < 32 && b != '\r' && b != '\n' && b != '\b') << "control byte " << int(b);
+      EXPECT_NE(b, 127);
+      // Everything else is well-formed UTF-8, and no C1 control (C2 80 to C2 9F).
+      if (b >= 0x80) {
+        std::size_t n = utf8_sequence_length(bytes, i);
+        ASSERT_GT(n, 0u) << "malformed UTF-8 at " << i;
+        EXPECT_FALSE(b == 0xC2 && static_cast<unsigned char>(bytes[i + 1]) < 0xA0)
+            << "C1 control at " << i;
+        i += n - 1;
+      }
+    }
+  }
+}
+
 TEST(EndToEnd, FileNamesCannotReachTheTerminalAsControlCodes) {
   ScratchDir dir;
-  std::string hostile = "a\x1b[2J\x1b]0;owned\x07\x9b" "31m\r\b\xff.xml";
-  write_file(dir.file(hostile), complete_template());
+  std::vector<std::string> hostile = {"a\x1b[2J\x1b]0;owned\x07.xml", "b\x9b" "31m.xml",
+                                      "c\x1b[31mred.xml", "d\rhidden.xml", "e\b\b\bx.xml",
+                                      "f\xff\xc3(\xc2\x9b.xml", "g\x07" "bell.xml"};
+  for (const auto& name : hostile) write_file(dir.file(name), complete_template());
   Terminal term(dir.path().string());
   EXPECT_EQ(answer(term, "y", "*"), 0);
+  expect_only_own_control_codes(term.received());
   EXPECT_EQ(term.model().unexpected(), "");
   // ESC shows as ←, BEL as •, CSI as ¢, CR as ♪, Backspace as ◘.
-  EXPECT_NE(term.screen().find("a←[2J←]0;owned•¢31m♪◘\xC2\xA0.xml"), std::string::npos)
+  EXPECT_NE(term.screen().find("a←[2J←]0;owned•.xml\nb¢31m.xml\nc←[31mred.xml\nd♪hidden.xml\n"
+                               "e◘◘◘x.xml\n"),
+            std::string::npos)
       << term.screen();
-  EXPECT_NE(read_file(dir.file(hostile)).find("csdgm2.dtd"), std::string::npos);
+  for (const auto& name : hostile) {
+    EXPECT_NE(read_file(dir.file(name)).find("csdgm2.dtd"), std::string::npos) << name;
+  }
 }
 
 TEST(EndToEnd, TerminalSettingsAreRestoredOnExitAndOnSigterm) {

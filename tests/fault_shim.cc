@@ -7,6 +7,7 @@
 //   FAULT_PATH   only calls on a path, or a descriptor open on a path, that
 //                ends with this text
 //   FAULT_SKIP   let this many matching calls pass first (default 0)
+//   FAULT_TIMES  fail this many times, then let calls pass (default: always)
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -36,6 +37,10 @@ bool fault_matches(const char* call, const char* path) {
     ++skipped;
     return false;
   }
+  static int failed = 0;
+  const char* times = std::getenv("FAULT_TIMES");
+  if (times && failed >= std::atoi(times)) return false;
+  ++failed;
   errno = std::atoi(std::getenv("FAULT_ERRNO") ? std::getenv("FAULT_ERRNO") : "5");
   return true;
 }

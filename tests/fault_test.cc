@@ -1,6 +1,12 @@
-// Failures of the operating system during the per-file cycle, injected
-// into the real binary: each halts the run with its number and leaves the
-// input exactly as it was.
+// Failures of the operating system at every step of the per-file cycle,
+// injected into the real binary with an LD_PRELOAD shim: each halts the run
+// with its mapped number, leaves the input exactly as it was, and puts the
+// terminal back. Failures the tool rides out (EINTR, a work file that
+// vanishes) let the run complete.
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -25,62 +31,124 @@ const std::string kTemplate =
           "  </metainfo>", "</metadata>"});
 
 struct Fault {
-  std::string call;
+  const char* call;
   int error;
-  std::string path;  // suffix of the path the failing call is made on
+  const char* path;  // suffix of the path the failing call is made on; "" for the folder
+  int number;        // the number on the fatal line; 0: the run completes
+  int times = 0;     // fail this many times only; 0 for always
 };
 
-// Runs the tool over one template with `fault` injected; returns the exit
-// status and leaves the screen in `screen`.
-int run_with_fault(const ScratchDir& dir, const Fault& fault, std::string& screen) {
+std::ostream& operator<<(std::ostream& out, const Fault& f) {
+  return out << f.call << " " << f.path << " errno " << f.error;
+}
+
+struct Outcome {
+  int status;
+  std::string screen;
+  tcflag_t local_flags;  // the terminal's settings after the run
+};
+
+Outcome run_with_fault(const ScratchDir& dir, const Fault& fault) {
+  std::string path = *fault.path ? fault.path : dir.path().filename().string();
   testing::RunOptions options;
-  options.environment = {std::string("LD_PRELOAD=") + FAULT_SHIM, "FAULT_CALL=" + fault.call,
-                         "FAULT_ERRNO=" + std::to_string(fault.error),
-                         "FAULT_PATH=" + fault.path, "ASAN_OPTIONS=verify_asan_link_order=0"};
+  options.environment = {std::string("LD_PRELOAD=") + FAULT_SHIM,
+                         std::string("FAULT_CALL=") + fault.call,
+                         "FAULT_ERRNO=" + std::to_string(fault.error), "FAULT_PATH=" + path,
+                         "ASAN_OPTIONS=verify_asan_link_order=0"};
+  if (fault.times) options.environment.push_back("FAULT_TIMES=" + std::to_string(fault.times));
   Terminal term(dir.path().string(), {}, options);
   EXPECT_TRUE(term.wait_for("(->Y/N):")) << term.screen();
   term.type("y\ra.xml\r");
-  int status = term.wait_exit();
-  screen = term.screen();
-  return status;
+  Outcome outcome{term.wait_exit(), "", 0};
+  outcome.screen = term.screen();
+  termios after;
+  tcgetattr(term.master(), &after);
+  outcome.local_flags = after.c_lflag;
+  return outcome;
 }
 
-TEST(Faults, FailedRenameHaltsWithItsNumberAndTheInputStays) {
+class Faults : public ::testing::TestWithParam<Fault> {};
+
+TEST_P(Faults, HaltWithTheMappedNumberAndLeaveTheInputWhole) {
+  const Fault& fault = GetParam();
   ScratchDir dir;
   write_file(dir.file("a.xml"), kTemplate);
-  std::string screen;
-  EXPECT_EQ(run_with_fault(dir, {"rename", EXDEV, "a.xml"}, screen), 2);
-  EXPECT_NE(screen.find("a.xml\nUnknown error! - Program Halt. 74\n"), std::string::npos) << screen;
+  Outcome outcome = run_with_fault(dir, fault);
+  EXPECT_NE(outcome.local_flags & ICANON, 0u) << "terminal not restored";
+  if (fault.number == 0) {
+    EXPECT_EQ(outcome.status, 0) << outcome.screen;
+    EXPECT_NE(read_file(dir.file("a.xml")).find("csdgm2.dtd"), std::string::npos);
+    return;
+  }
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_NE(outcome.screen.find("a.xml\nUnknown error! - Program Halt. " +
+                                std::to_string(fault.number) + "\n"),
+            std::string::npos)
+      << outcome.screen;
+  EXPECT_EQ(outcome.screen.find("Finished"), std::string::npos);
+  if (*fault.path) {
+    EXPECT_EQ(read_file(dir.file("a.xml")), kTemplate);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryStep, Faults,
+    ::testing::Values(
+        // Opening the input.
+        Fault{"open", EACCES, "a.xml", 70}, Fault{"open", EMFILE, "a.xml", 67},
+        Fault{"open", EIO, "a.xml", 72}, Fault{"open", ENOENT, "a.xml", 53},
+        // Opening the work file; one that exists only for a moment is taken over.
+        Fault{"open", ENOSPC, "tempxxx.xxx", 61}, Fault{"open", EACCES, "tempxxx.xxx", 70},
+        Fault{"open", EMFILE, "tempxxx.xxx", 67}, Fault{"open", EEXIST, "tempxxx.xxx", 0, 1},
+        Fault{"open", EEXIST, "tempxxx.xxx", 58},
+        // Locking either file.
+        Fault{"flock", EWOULDBLOCK, "a.xml", 70}, Fault{"flock", EWOULDBLOCK, "tempxxx.xxx", 70},
+        // Reading and writing; EINTR is retried.
+        Fault{"read", EIO, "a.xml", 72}, Fault{"read", EINTR, "a.xml", 0, 1},
+        Fault{"write", ENOSPC, "tempxxx.xxx", 61}, Fault{"write", EIO, "tempxxx.xxx", 72},
+        Fault{"write", EINTR, "tempxxx.xxx", 0, 1},
+        // Making the work file durable and giving it the input's bits.
+        Fault{"fsync", EIO, "tempxxx.xxx", 72}, Fault{"fsync", ENOSPC, "tempxxx.xxx", 61},
+        Fault{"fchmod", EIO, "tempxxx.xxx", 72}, Fault{"fchmod", EPERM, "tempxxx.xxx", 70},
+        Fault{"close", EIO, "tempxxx.xxx", 72}, Fault{"close", EINTR, "tempxxx.xxx", 0},
+        // Putting it in the input's place.
+        Fault{"rename", EXDEV, "a.xml", 74}, Fault{"rename", EACCES, "a.xml", 70},
+        Fault{"rename", ENOSPC, "a.xml", 61}, Fault{"rename", EEXIST, "a.xml", 58},
+        // The folder's fsync before the summary.
+        Fault{"fsync", EIO, "", 72}));
+
+TEST(FaultsAsRoot, OwnerAndGroupAreKeptAndAFailedChownHalts) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give files away";
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), kTemplate);
+  ASSERT_EQ(chown(dir.file("a.xml").c_str(), 1234, 5678), 0);
+  Outcome outcome = run_with_fault(dir, Fault{"fchown", EIO, "tempxxx.xxx", 72});
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_NE(outcome.screen.find("Program Halt. 72\n"), std::string::npos) << outcome.screen;
   EXPECT_EQ(read_file(dir.file("a.xml")), kTemplate);
-  EXPECT_TRUE(read_file(dir.file("tempxxx.xxx")).ends_with("</metadata>\r\n"));
+
+  // Without the fault: rewritten, still 1234:5678.
+  outcome = run_with_fault(dir, Fault{"none", 0, "tempxxx.xxx", 0});
+  EXPECT_EQ(outcome.status, 0);
+  struct stat st;
+  ASSERT_EQ(stat(dir.file("a.xml").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 1234u);
+  EXPECT_EQ(st.st_gid, 5678u);
+  EXPECT_NE(read_file(dir.file("a.xml")).find("csdgm2.dtd"), std::string::npos);
 }
 
-TEST(Faults, FailedFsyncIsFinalAndNothingIsRenamed) {
+TEST(DiskFull, FileSizeLimitGives61AndLosesNothing) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), kTemplate);
-  std::string screen;
-  EXPECT_EQ(run_with_fault(dir, {"fsync", EIO, "tempxxx.xxx"}, screen), 2);
-  EXPECT_NE(screen.find("Unknown error! - Program Halt. 72\n"), std::string::npos) << screen;
+  testing::RunOptions options;
+  options.file_size_limit = 1024;  // the rewritten text is larger
+  Terminal term(dir.path().string(), {}, options);
+  term.type("y\ra.xml\r");
+  EXPECT_EQ(term.wait_exit(), 2);
+  EXPECT_NE(term.screen().find("a.xml\nUnknown error! - Program Halt. 61\n"), std::string::npos)
+      << term.screen();
   EXPECT_EQ(read_file(dir.file("a.xml")), kTemplate);
   EXPECT_TRUE(file_exists(dir.file("tempxxx.xxx")));
-}
-
-TEST(Faults, DiskFullWhileWritingHalts61) {
-  ScratchDir dir;
-  write_file(dir.file("a.xml"), kTemplate);
-  std::string screen;
-  EXPECT_EQ(run_with_fault(dir, {"write", ENOSPC, "tempxxx.xxx"}, screen), 2);
-  EXPECT_NE(screen.find("Unknown error! - Program Halt. 61\n"), std::string::npos) << screen;
-  EXPECT_EQ(read_file(dir.file("a.xml")), kTemplate);
-}
-
-TEST(Faults, FailedFolderFsyncBeforeTheSummaryHalts) {
-  ScratchDir dir;
-  write_file(dir.file("a.xml"), kTemplate);
-  std::string screen;
-  EXPECT_EQ(run_with_fault(dir, {"fsync", EIO, dir.path().filename().string()}, screen), 2);
-  EXPECT_NE(screen.find("Unknown error! - Program Halt. 72\n"), std::string::npos) << screen;
-  EXPECT_EQ(screen.find("Finished"), std::string::npos);
 }
 
 }  // namespace

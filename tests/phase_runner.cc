@@ -1,5 +1,6 @@
 #include "phase_runner.h"
 
+#include "lineio/date.h"
 #include "lineio/errors.h"
 #include "scratch.h"
 
@@ -19,12 +20,13 @@ std::vector<std::string> split_crlf(const std::string& bytes) {
 }  // namespace
 
 PhaseResult run_phase(const std::string& input, const std::function<void(Pass&)>& phase,
-                      const std::string& current, bool stylesheet) {
+                      const std::string& current, bool stylesheet, const std::string& year,
+                      const std::string& date) {
   ScratchDir dir;
   write_file(dir.file("input.xml"), input);
   InputFile in = open_for_reading(dir.file("input.xml"));
   WorkFile work = open_for_writing(dir.path().string());
-  RunValues values{stylesheet, kTestYear, kTestDate};
+  RunValues values{stylesheet, year, date};
   PhaseResult result;
   try {
     Pass pass{in, work, values, current};
@@ -42,6 +44,13 @@ PhaseResult run_pass(const std::string& input, bool stylesheet) {
   return run_phase(
       input, [](Pass& pass) { rewrite_file(pass.input, pass.work, pass.values); }, "",
       stylesheet);
+}
+
+PhaseResult run_pass_today(const std::string& input, bool stylesheet) {
+  std::string today = date_text();
+  return run_phase(
+      input, [](Pass& pass) { rewrite_file(pass.input, pass.work, pass.values); }, "",
+      stylesheet, current_year_from(today), metadata_date_from(today));
 }
 
 }  // namespace rodozerez::testing

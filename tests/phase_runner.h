@@ -24,9 +24,13 @@ inline constexpr const char* kTestDate = "20261208";
 // Runs `phase` with `input` as the rest of the input file and `current` as
 // the current line it starts from.
 PhaseResult run_phase(const std::string& input, const std::function<void(Pass&)>& phase,
-                      const std::string& current = "", bool stylesheet = true);
+                      const std::string& current = "", bool stylesheet = true,
+                      const std::string& year = kTestYear, const std::string& date = kTestDate);
 
 // Runs the whole pass over `input`.
 PhaseResult run_pass(const std::string& input, bool stylesheet = true);
+
+// What the tool writes for `input` today: the pass with today's date.
+PhaseResult run_pass_today(const std::string& input, bool stylesheet = true);
 
 }  // namespace rodozerez::testing

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -165,6 +166,11 @@ Terminal::Terminal(const std::string& directory, const std::vector<std::string>&
   if (pid_ < 0) throw std::runtime_error("forkpty failed");
   if (pid_ == 0) {
     if (chdir(directory.c_str()) != 0) _exit(120);
+    if (options.file_size_limit >= 0) {
+      rlimit limit{static_cast<rlim_t>(options.file_size_limit),
+                   static_cast<rlim_t>(options.file_size_limit)};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
     setenv("TERM", "xterm", 1);
     for (const auto& entry : options.environment) putenv(const_cast<char*>(entry.c_str()));
     std::vector<char*> argv;
@@ -224,8 +230,10 @@ int Terminal::wait_exit(int timeout_ms) {
   while (status_ < 0) {
     pump(20);
     int raw;
-    pid_t done = waitpid(pid_, &raw, WNOHANG);
+    rusage usage{};
+    pid_t done = wait4(pid_, &raw, WNOHANG, &usage);
     if (done == pid_) {
+      peak_kib_ = usage.ru_maxrss;
       while (pump(50)) {
       }
       status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);

@@ -40,6 +40,7 @@ struct RunOptions {
   int columns = 80;
   int rows = 24;
   std::vector<std::string> environment;  // extra NAME=value entries
+  long file_size_limit = -1;              // RLIMIT_FSIZE in bytes, -1 for none
 };
 
 // The binary running on a pseudo-terminal in `directory`.
@@ -61,6 +62,7 @@ class Terminal {
   const ScreenModel& model() const { return model_; }
   const std::string& received() const { return received_; }  // every byte sent to the terminal
   pid_t pid() const { return pid_; }
+  long peak_memory_kib() const { return peak_kib_; }  // once ended
   int master() const { return master_; }
 
  private:
@@ -69,6 +71,7 @@ class Terminal {
   pid_t pid_ = -1;
   int master_ = -1;
   int status_ = -1;
+  long peak_kib_ = 0;
   ScreenModel model_;
   std::string received_;
 };

@@ -256,7 +256,8 @@ namespace {
 int open_existing_work_file(const std::string& path, struct stat& st) {
   // A device or FIFO of that name is refused before it is ever opened.
   if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw NumberedError(kPermissionDenied);
-  int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  // O_CREAT again: a work file removed since the first open is made anew.
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   if (fd < 0) {
     if (errno == ENXIO) throw NumberedError(kPermissionDenied);  // a FIFO after all
     fail_with_errno(errno, path);

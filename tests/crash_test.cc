@@ -1,0 +1,150 @@
+// The tool killed at random moments over a batch: afterwards every input
+// name exists and holds either its original bytes or exactly its complete
+// rewritten text; nothing partial, nothing missing, no other file changed.
+#include <termios.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <random>
+#include <thread>
+
+#include "phase_runner.h"
+#include "scratch.h"
+#include "terminal.h"
+
+namespace rodozerez {
+namespace {
+
+using testing::crlf;
+using testing::read_file;
+using testing::ScratchDir;
+using testing::Terminal;
+using testing::write_file;
+
+constexpr int kFiles = 300;
+
+// Templates of different sizes; every tenth ends early and is skipped.
+std::string batch_template(int n) {
+  std::vector<std::string> lines = {"<?xml version=\"1.0\"?>", "<!DOCTYPE x>", "<metadata>",
+                                    "  <idinfo>",           "      <citeinfo>", "        <origin>",
+                                    "        </origin>",    "      </citeinfo>"};
+  for (int i = 0; i < 20 + n % 97; ++i) {
+    lines.push_back("        <themekey>keyword " + std::to_string(i) + " of tile " +
+                    std::to_string(n) + "</themekey>");
+  }
+  lines.insert(lines.end(), {"  </idinfo>", "    </attracc>", "  </dataqual>", "  </spref>"});
+  if (n % 10 != 7) {
+    lines.insert(lines.end(), {"  <metainfo>", "    <metd>20040115</metd>", "  </metainfo>",
+                               "</metadata>"});
+  }
+  return crlf(lines);
+}
+
+struct Batch {
+  std::map<std::string, std::string> original;
+  std::map<std::string, std::string> rewritten;  // only the files the tool completes
+
+  Batch() {
+    for (int n = 0; n < kFiles; ++n) {
+      std::string name = "t" + std::to_string(1000 + n) + ".xml";
+      original[name] = batch_template(n);
+      auto result = testing::run_pass_today(original[name]);
+      if (result.error == 0) rewritten[name] = result.bytes;
+    }
+  }
+
+  void lay_out(const ScratchDir& dir) const {
+    for (const auto& [name, text] : original) write_file(dir.file(name), text);
+  }
+
+  // Every name holds its original or its whole rewritten text; returns how
+  // many are rewritten.
+  int check(const ScratchDir& dir) const {
+    int done = 0;
+    for (const auto& [name, text] : original) {
+      std::string now = read_file(dir.file(name));
+      auto it = rewritten.find(name);
+      bool complete = it != rewritten.end() && now == it->second;
+      EXPECT_TRUE(now == text || complete) << name << " holds a partial or foreign text";
+      done += complete;
+    }
+    std::size_t entries = 0;
+    for (auto& entry : std::filesystem::directory_iterator(dir.path())) {
+      std::string name = entry.path().filename().string();
+      EXPECT_TRUE(original.count(name) || name == "tempxxx.xxx") << "stray file " << name;
+      ++entries;
+    }
+    EXPECT_GE(entries, original.size());
+    return done;
+  }
+};
+
+const Batch& batch() {
+  static const Batch b;
+  return b;
+}
+
+TEST(Crash, SigkillAtAnyMomentLosesNoFile) {
+  // One whole run first, to know how long a run takes.
+  ScratchDir whole;
+  batch().lay_out(whole);
+  auto start = std::chrono::steady_clock::now();
+  {
+    Terminal term(whole.path().string());
+    term.type("y\r*\r");
+    EXPECT_EQ(term.wait_exit(60000), 1);  // the early-ending files are skipped
+  }
+  auto run_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - start)
+                    .count();
+  EXPECT_EQ(batch().check(whole), static_cast<int>(batch().rewritten.size()));
+
+  std::mt19937 random(20261208);
+  std::uniform_int_distribution<long> moment(0, std::max<long>(run_ms, 20) * 11 / 10);
+  int cut_midway = 0;
+  for (int kill_number = 0; kill_number < 24; ++kill_number) {
+    ScratchDir dir;
+    batch().lay_out(dir);
+    Terminal term(dir.path().string());
+    term.type("y\r*\r");
+    std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
+    kill(term.pid(), SIGKILL);
+    term.wait_exit();
+    int done = batch().check(dir);
+    cut_midway += done > 0 && done < static_cast<int>(batch().rewritten.size());
+  }
+  // The kills must land inside runs, not only before or after them.
+  EXPECT_GE(cut_midway, 6);
+}
+
+TEST(Crash, SigtermAndSighupLoseNoFileAndRestoreTheTerminal) {
+  termios cooked;
+  {
+    ScratchDir empty;
+    Terminal term(empty.path().string());
+    term.type("y\r*\r");
+    term.wait_exit();
+    ASSERT_EQ(tcgetattr(term.master(), &cooked), 0);
+  }
+  for (int signal_number : {SIGTERM, SIGHUP}) {
+    for (int delay_ms : {5, 40, 90}) {
+      ScratchDir dir;
+      batch().lay_out(dir);
+      Terminal term(dir.path().string());
+      term.type("y\r*\r");
+      std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+      kill(term.pid(), signal_number);
+      term.wait_exit();
+      batch().check(dir);
+      termios after;
+      ASSERT_EQ(tcgetattr(term.master(), &after), 0);
+      EXPECT_EQ(after.c_lflag, cooked.c_lflag) << signal_number << " after " << delay_ms;
+      EXPECT_EQ(after.c_iflag, cooked.c_iflag) << signal_number << " after " << delay_ms;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace rodozerez
