@@ -20,7 +20,8 @@ std::size_t character(const std::string& s, std::size_t at) {
 }
 
 // "*" takes any run of whole characters, "?" one character, anything else
-// one byte in either case. Memoised, so it is quick whatever the input.
+// that same character (ASCII letters in either case). Memoised, so it is
+// quick whatever the input.
 bool reference(const std::string& pattern, const std::string& name, std::size_t p, std::size_t n,
                std::vector<signed char>& memo) {
   signed char& known = memo[p * (name.size() + 1) + n];
@@ -34,8 +35,11 @@ bool reference(const std::string& pattern, const std::string& name, std::size_t 
   } else if (pattern[p] == '?') {
     result = n < name.size() && reference(pattern, name, p + 1, n + character(name, n), memo);
   } else {
-    result = n < name.size() && fold(pattern[p]) == fold(name[n]) &&
-             reference(pattern, name, p + 1, n + 1, memo);
+    std::size_t length = character(pattern, p);
+    bool same = n < name.size() && character(name, n) == length &&
+                (length == 1 ? fold(pattern[p]) == fold(name[n])
+                             : pattern.compare(p, length, name, n, length) == 0);
+    result = same && reference(pattern, name, p + length, n + length, memo);
   }
   known = result;
   return result;

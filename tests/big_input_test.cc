@@ -63,6 +63,14 @@ bool holds_document(const std::string& path, const std::string& head, const std:
   return next(tail) && in.peek() == std::char_traits<char>::eof();
 }
 
+// Under AddressSanitizer freed blocks wait in its quarantine, so the peak
+// says nothing about the tool as shipped; only the plain build measures.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryIsMeasured = false;
+#else
+constexpr bool kMemoryIsMeasured = true;
+#endif
+
 long rewrite_and_measure(const ScratchDir& dir) {
   Terminal term(dir.path().string());
   term.type("y\rbig.xml\r");
@@ -79,7 +87,9 @@ TEST(BigInput, OneLineOf200MegabytesIsCopiedWholeInBoundedMemory) {
   long peak_kib = rewrite_and_measure(dir);
   EXPECT_TRUE(holds_document(dir.file("big.xml"), expected.head, line, 1, expected.tail));
   // At most twice the line and 16 MB: one line held, never the file.
-  EXPECT_LT(peak_kib, (2 * 200 + 16) * 1024) << "peak " << peak_kib << " KiB";
+  if (kMemoryIsMeasured) {
+    EXPECT_LT(peak_kib, (2 * 200 + 16) * 1024) << "peak " << peak_kib << " KiB";
+  }
 }
 
 TEST(BigInput, OneGigabyteOfOrdinaryLinesIsRewrittenInSmallMemory) {
@@ -91,7 +101,9 @@ TEST(BigInput, OneGigabyteOfOrdinaryLinesIsRewrittenInSmallMemory) {
   long peak_kib = rewrite_and_measure(dir);
   EXPECT_TRUE(holds_document(dir.file("big.xml"), expected.head, line, count, expected.tail));
   // Buffers and one short line: far below the file's size.
-  EXPECT_LT(peak_kib, 64 * 1024) << "peak " << peak_kib << " KiB";
+  if (kMemoryIsMeasured) {
+    EXPECT_LT(peak_kib, 64 * 1024) << "peak " << peak_kib << " KiB";
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 namespace rodozerez {
 namespace {
 
+using testing::concat;
 using testing::crlf;
 using Lines = std::vector<std::string>;
 
@@ -16,12 +17,6 @@ const Lines kReports(boilerplate::kDataQualityReports.begin(),
 testing::PhaseResult data_quality(const Lines& input) {
   return testing::run_phase(crlf(input), insert_data_quality_reports,
                             "        <pubdate>2026</pubdate>");
-}
-
-Lines concat(std::initializer_list<Lines> parts) {
-  Lines out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
 }
 
 TEST(DataQuality, ReportsFollowTheAttributeAccuracySection) {

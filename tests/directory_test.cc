@@ -62,6 +62,14 @@ TEST(Wildcard, QuestionMarkIsOneWholeUtf8Character) {
   EXPECT_TRUE(matches_wildcard("?", "\xFF"));
 }
 
+TEST(Wildcard, LiteralsAreWholeCharactersTooSoWidthsNeverMisalign) {
+  EXPECT_TRUE(matches_wildcard("*?\xC3\xA9*x", "a\xC3\xA9" "b\xC3\xA9x"));
+  EXPECT_TRUE(matches_wildcard("*\xC3\xA9?.xml", "\xC3\xA9\xC3\xA9\xC3\xA9.xml"));
+  // A stray first byte of "é" is not the character "é".
+  EXPECT_FALSE(matches_wildcard("caf\xC3*", "caf\xC3\xA9"));
+  EXPECT_FALSE(matches_wildcard("*?\xD5*\x87", "\xBB\xCB\xD5\x87\xD5\x87"));
+}
+
 TEST(ListingOrder, CaseInsensitiveThenBytewise) {
   EXPECT_TRUE(listed_before("a.xml", "B.xml"));
   EXPECT_TRUE(listed_before("B.xml", "b.xml"));

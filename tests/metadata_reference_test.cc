@@ -7,16 +7,11 @@
 namespace rodozerez {
 namespace {
 
+using testing::concat;
 using testing::crlf;
 using Lines = std::vector<std::string>;
 
 const Lines kTrailer(boilerplate::kTrailer.begin(), boilerplate::kTrailer.end());
-
-Lines concat(std::initializer_list<Lines> parts) {
-  Lines out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
 
 testing::PhaseResult metadata_reference(const Lines& input, const std::string& left = "x") {
   return testing::run_phase(crlf(input), rewrite_metadata_reference, left);

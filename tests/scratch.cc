@@ -50,4 +50,10 @@ std::string crlf(const std::vector<std::string>& lines) {
   return out;
 }
 
+std::vector<std::string> concat(std::initializer_list<std::vector<std::string>> parts) {
+  std::vector<std::string> out;
+  for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
 }  // namespace rodozerez::testing

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,5 +32,8 @@ bool file_exists(const std::string& path);
 
 // Lines joined as a template stores them: each ended by CR LF.
 std::string crlf(const std::vector<std::string>& lines);
+
+// Runs of lines one after another, as a document is laid out from blocks.
+std::vector<std::string> concat(std::initializer_list<std::vector<std::string>> parts);
 
 }  // namespace rodozerez::testing

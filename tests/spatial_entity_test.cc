@@ -7,18 +7,13 @@
 namespace rodozerez {
 namespace {
 
+using testing::concat;
 using testing::crlf;
 using Lines = std::vector<std::string>;
 
 const Lines kSpdoinfo(boilerplate::kSpatialOrganisation.begin(),
                       boilerplate::kSpatialOrganisation.end());
 const Lines kEainfo(boilerplate::kEntityAttribute.begin(), boilerplate::kEntityAttribute.end());
-
-Lines concat(std::initializer_list<Lines> parts) {
-  Lines out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
 
 // Both rules, from the "</dataqual>" line on; `next` receives the line the
 // following phase would read first.

@@ -17,22 +17,28 @@ std::size_t character_length(std::string_view s, std::size_t at) {
 
 }  // namespace
 
+// Pattern and name are taken character by character, a character being a
+// whole well-formed UTF-8 sequence or else a single byte, so that every
+// token stands for exactly one character (a "*" for a run of them). With
+// tokens of one width, greedy matching with a single backtrack point, the
+// last "*", is exact: linear in practice and never recursive.
 bool matches_wildcard(std::string_view pattern, std::string_view name) {
   if (pattern == "*.*") return true;
-  // Greedy matching with a single backtrack point, the last "*": linear in
-  // practice and never recursive, whatever the pattern.
+  auto same_character = [&](std::size_t p, std::size_t n) {
+    std::size_t length = character_length(pattern, p);
+    if (length != character_length(name, n)) return false;
+    if (length == 1) return fold(pattern[p]) == fold(name[n]);
+    return pattern.substr(p, length) == name.substr(n, length);
+  };
   std::size_t p = 0, n = 0;
   std::size_t star = std::string_view::npos, star_n = 0;
   while (n < name.size()) {
     if (p < pattern.size() && pattern[p] == '*') {
       star = p++;
       star_n = n;
-    } else if (p < pattern.size() && pattern[p] == '?') {
-      ++p;
+    } else if (p < pattern.size() && (pattern[p] == '?' || same_character(p, n))) {
+      p += pattern[p] == '?' ? 1 : character_length(pattern, p);
       n += character_length(name, n);
-    } else if (p < pattern.size() && fold(pattern[p]) == fold(name[n])) {
-      ++p;
-      ++n;
     } else if (star != std::string_view::npos) {
       p = star + 1;
       star_n += character_length(name, star_n);
