@@ -5,13 +5,19 @@
 namespace rodozerez {
 namespace {
 
-// Replays the bytes a terminal sent, with no pause between them. The keys
-// come back as a readable string: characters as typed, "<" for Backspace,
-// "|" for Enter.
-std::string typed(std::string_view bytes) {
+// The keys decoded from the bytes a terminal sent, with no pause between
+// them.
+std::vector<Key> keys_of(std::string_view bytes) {
   KeyDecoder decoder;
   std::vector<Key> keys;
   for (char c : bytes) decoder.feed(static_cast<unsigned char>(c), keys);
+  return keys;
+}
+
+// The same keys as a readable string: characters as typed, "<" for
+// Backspace, "|" for Enter.
+std::string typed(std::string_view bytes) {
+  std::vector<Key> keys = keys_of(bytes);
   std::string out;
   for (const auto& k : keys) {
     out += k.kind == KeyKind::kEnter ? "|" : k.kind == KeyKind::kBackspace ? "<" : k.bytes;
@@ -59,18 +65,14 @@ TEST(KeyDecoder, LoneLfIsEnterButCrLfIsOneEnter) {
 }
 
 TEST(KeyDecoder, Utf8SequencesAreOneCharacter) {
-  KeyDecoder decoder;
-  std::vector<Key> keys;
-  for (char c : std::string("\xC3\xA9\xE2\x97\x8B")) decoder.feed(static_cast<unsigned char>(c), keys);
+  std::vector<Key> keys = keys_of("\xC3\xA9\xE2\x97\x8B");
   ASSERT_EQ(keys.size(), 2u);
   EXPECT_EQ(keys[0].bytes, "\xC3\xA9");
   EXPECT_EQ(keys[1].bytes, "\xE2\x97\x8B");
 }
 
 TEST(KeyDecoder, MalformedBytesAreSingleCharacters) {
-  KeyDecoder decoder;
-  std::vector<Key> keys;
-  for (char c : std::string("\xC3z\xFF\xC2\x85")) decoder.feed(static_cast<unsigned char>(c), keys);
+  std::vector<Key> keys = keys_of("\xC3z\xFF\xC2\x85");
   ASSERT_EQ(keys.size(), 5u);
   EXPECT_EQ(keys[0].bytes, "\xC3");
   EXPECT_EQ(keys[1].bytes, "z");

@@ -31,7 +31,6 @@ class InputFile {
   std::string_view read_line();
 
   bool is_open() const { return fd_ >= 0; }
-  const std::string& path() const { return path_; }
 
  private:
   friend InputFile open_for_reading(const std::string& path);
@@ -70,7 +69,6 @@ class WorkFile {
   void write_line(std::initializer_list<std::string_view> pieces);
 
   bool is_open() const { return fd_ >= 0; }
-  const std::string& path() const { return path_; }
 
  private:
   friend WorkFile open_for_writing(const std::string& directory);
