@@ -22,6 +22,7 @@ namespace {
 
 using testing::crlf;
 using testing::file_exists;
+using testing::numbered_name;
 using testing::read_file;
 using testing::ScratchDir;
 using testing::Terminal;
@@ -131,7 +132,7 @@ TEST(EndToEnd, FileMissingAnyLandmarkIsReportedAndLeftByteIdentical) {
     std::size_t at = text.find(landmark);
     text.erase(text.rfind("\r\n", at) + 2, text.find("\r\n", at) - text.rfind("\r\n", at));
     ASSERT_EQ(text.find(landmark), std::string::npos);
-    files.emplace_back("m" + std::to_string(files.size()) + ".xml", text);
+    files.emplace_back(numbered_name("m", static_cast<long>(files.size()), ".xml"), text);
     write_file(dir.file(files.back().first), text);
   }
   Terminal term(dir.path().string());
@@ -359,7 +360,7 @@ TEST(EndToEnd, DanglingWorkFileLinkHaltsWith70AndCreatesNothing) {
 
 TEST(EndToEnd, MoreThanFiveThousandFilesAreAllProcessed) {
   ScratchDir dir;
-  for (int i = 1; i <= 5001; ++i) write_file(dir.file("t" + std::to_string(i) + ".xml"), "");
+  for (int i = 1; i <= 5001; ++i) write_file(dir.file(numbered_name("t", i, ".xml")), "");
   Terminal term(dir.path().string(), {}, {80, 24, {}});
   EXPECT_EQ(answer(term, "y", "*"), 1);
   EXPECT_NE(term.screen().find("t999.xml\nError!  Processed past end of file. Proceeding with "

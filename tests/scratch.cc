@@ -56,4 +56,11 @@ std::vector<std::string> concat(std::initializer_list<std::vector<std::string>> 
   return out;
 }
 
+std::string numbered_name(std::string_view prefix, long number, std::string_view suffix) {
+  std::string name(prefix);
+  name += std::to_string(number);
+  name += suffix;
+  return name;
+}
+
 }  // namespace rodozerez::testing

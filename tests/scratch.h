@@ -30,6 +30,9 @@ void write_file(const std::string& path, std::string_view bytes);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
 
+// "t17.xml" from "t", 17 and ".xml": the names of generated batches.
+std::string numbered_name(std::string_view prefix, long number, std::string_view suffix);
+
 // Lines joined as a template stores them: each ended by CR LF.
 std::string crlf(const std::vector<std::string>& lines);
 

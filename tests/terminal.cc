@@ -117,7 +117,8 @@ void ScreenModel::feed(std::string_view bytes) {
       pending_wrap_ = false;
       ++i;
     } else if (b < 32 || b == 127) {
-      unexpected_ += "^" + std::to_string(b);
+      unexpected_ += '^';
+      unexpected_ += std::to_string(b);
       ++i;
     } else {
       std::size_t n = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
