@@ -5,7 +5,7 @@
 
 #include "fuzz_support.h"
 #include "lineio/key_decoder.h"
-#include "lineio/text.h"
+#include "lineio/byte_text.h"
 
 using namespace rodozerez;
 using fuzzing::check;

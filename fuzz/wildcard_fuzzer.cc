@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "lineio/text.h"
-#include "lineio/wildcard.h"
+#include "lineio/byte_text.h"
+#include "lineio/file_names.h"
 
 using namespace rodozerez;
 using fuzzing::check;

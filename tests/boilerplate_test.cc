@@ -26,6 +26,30 @@ TEST(Boilerplate, NoFixedLineIsWrappedOrHoldsALineBreak) {
   for (auto line : bp::kDataQualityReports) EXPECT_TRUE(single(line)) << line;
 }
 
+// Walks a block from `depth`: every line stands two spaces per nesting
+// level, and the depth it ends at is returned.
+template <typename Block>
+int nesting_after(const Block& block, int depth) {
+  for (std::string_view line : block) {
+    std::size_t spaces = line.find_first_not_of(' ');
+    std::string_view body = line.substr(spaces);
+    if (body.starts_with("</")) --depth;
+    EXPECT_EQ(spaces, static_cast<std::size_t>(2 * depth)) << line;
+    bool opens = body.starts_with("<") && !body.starts_with("</") &&
+                 body.find("</") == std::string_view::npos;
+    if (opens) ++depth;
+  }
+  return depth;
+}
+
+TEST(Boilerplate, BlocksIndentTwoSpacesPerLevelAndCloseWhatTheyOpen) {
+  EXPECT_EQ(nesting_after(bp::kDataQualityReports, 2), 2);
+  EXPECT_EQ(nesting_after(bp::kSpatialOrganisation, 1), 1);
+  EXPECT_EQ(nesting_after(bp::kEntityAttribute, 1), 1);
+  // The trailer closes the metadata reference section and the document.
+  EXPECT_EQ(nesting_after(bp::kTrailer, 2), 0);
+}
+
 TEST(Boilerplate, ParagraphSpacingIsExact) {
   std::string logic(bp::kLogicParagraph);
   EXPECT_NE(logic.find("archived.  This"), std::string::npos);

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "lineio/wildcard.h"
+#include "lineio/file_names.h"
 #include "scratch.h"
 
 namespace rodozerez {

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "lineio/text.h"
+#include "lineio/byte_text.h"
 #include "scratch.h"
 #include "terminal.h"
 
@@ -363,6 +363,17 @@ TEST(EndToEnd, MoreThanFiveThousandFilesAreAllProcessed) {
   for (int i = 1; i <= 5001; ++i) write_file(dir.file(numbered_name("t", i, ".xml")), "");
   Terminal term(dir.path().string(), {}, {80, 24, {}});
   EXPECT_EQ(answer(term, "y", "*"), 1);
+  // Every name is shown once, in listing order, each followed by its skip.
+  std::string bytes = term.received();
+  std::erase(bytes, '\r');
+  std::size_t at = 0;
+  std::vector<std::string> names;
+  for (int i = 1; i <= 5001; ++i) names.push_back(numbered_name("t", i, ".xml"));
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) {
+    at = bytes.find("\n" + name + "\nError!  Processed past end of file.", at);
+    ASSERT_NE(at, std::string::npos) << name;
+  }
   EXPECT_NE(term.screen().find("t999.xml\nError!  Processed past end of file. Proceeding with "
                                "next file.\n\nFinished ------     0 files modified."),
             std::string::npos)

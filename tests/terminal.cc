@@ -216,7 +216,8 @@ bool Terminal::pump(int timeout_ms) {
 
 bool Terminal::wait_for(std::string_view text, int timeout_ms) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (model_.text().find(text) == std::string::npos) {
+  while (model_.text().find(text) == std::string::npos &&
+         received_.find(text) == std::string::npos) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                     deadline - std::chrono::steady_clock::now())
                     .count();

@@ -53,7 +53,8 @@ class Terminal {
   Terminal& operator=(const Terminal&) = delete;
 
   void type(std::string_view keys);
-  // Waits until `text` is on the screen; false after `timeout_ms`. The
+  // Waits until `text` is on the screen, or has been sent to the terminal
+  // (it may have scrolled away since); false after `timeout_ms`. The
   // limits are generous: a loaded machine running the sanitizer build is
   // slow, and a correct program only ever waits as long as it needs.
   bool wait_for(std::string_view text, int timeout_ms = 60000);

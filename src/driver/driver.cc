@@ -8,23 +8,22 @@
 // rename of a durable work file, so at every moment it exists whole.
 #include "driver/driver.h"
 
-#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "lineio/byte_text.h"
 #include "lineio/console.h"
 #include "lineio/date.h"
 #include "lineio/directory.h"
 #include "lineio/errors.h"
 #include "lineio/line_file.h"
-#include "lineio/text.h"
 #include "rewriter/pass.h"
 
 namespace rodozerez {
 namespace {
 
-constexpr std::string_view kTitle = "Rodozerez Version 1.0     (15-Apr-2004)";
+constexpr std::string_view kTitle = "Rodozerez Version " RODOZEREZ_VERSION "     (15-Apr-2004)";
 
 constexpr std::string_view kInformation[] = {
     "",
@@ -51,12 +50,55 @@ void show_information_screen() {
   for (auto line : kInformation) print_line(line);
 }
 
-// The fatal path: the number on screen, then the end of the run. What was
+// The processing stage of a run: the list, the values fixed for it, the
+// files of the cycle in progress, and what has happened so far.
+struct Batch {
+  const std::vector<ListedFile>& files;
+  const RunValues& values;
+  std::size_t next = 0;  // index of the file the cycle is at
+  std::size_t replaced = 0;
+  std::size_t skipped = 0;
+  InputFile input;
+  WorkFile work;
+};
+
+// The per-file cycle for every file from `batch.next` on, then the folder
+// sync that makes the renames durable before the summary claims them.
+// Errors are thrown to the run's one handler.
+void rewrite_remaining_files(Batch& batch) {
+  for (; batch.next < batch.files.size(); ++batch.next) {
+    const ListedFile& file = batch.files[batch.next];
+    print_line(file.name);
+    batch.input = open_for_reading(file.path());
+    batch.work = open_for_writing(file.directory);
+    rewrite_file(batch.input, batch.work, batch.values);
+    replace_input(batch.work, batch.input);
+    ++batch.replaced;
+  }
+  if (batch.replaced > 0) sync_directory(batch.files.front().directory);
+}
+
+// The run's one error handler. 62, the input ending before a landmark,
+// skips the file: both files are closed, the work file keeping the lines
+// written so far, and the cycle goes on. Anything else, including a
+// failure to close after a 62, halts the run with its number; what was
 // renamed before is made durable first, so the screen never overstates.
-int halt(int number, const std::string& directory, bool renamed_any) {
-  if (renamed_any) {
+// Returns true when the run goes on.
+bool handle_error(Batch& batch, int number) {
+  try {
+    close_all_files(batch.input, batch.work);
+  } catch (const NumberedError& e) {
+    if (number == kInputPastEnd) number = e.number();
+  }
+  if (number == kInputPastEnd) {
+    print_line("Error!  Processed past end of file. Proceeding with next file.");
+    ++batch.skipped;
+    ++batch.next;
+    return true;
+  }
+  if (batch.replaced > 0) {
     try {
-      sync_directory(directory);
+      sync_directory(batch.files.front().directory);
     } catch (const NumberedError&) {
       // Already halting; the number shown is the first failure.
     }
@@ -64,53 +106,26 @@ int halt(int number, const std::string& directory, bool renamed_any) {
   print_text("Unknown error! - Program Halt.");
   print_number(number);
   new_line();
-  return kExitHalted;
+  return false;
 }
 
-// The per-file cycle over the whole list, with the run's one error handler:
-// 62 skips the file, anything else halts the run.
 int rewrite_listed_files(const std::vector<ListedFile>& files, const RunValues& values) {
-  const std::string& directory = files.front().directory;
-  std::size_t replaced = 0;
-  std::size_t skipped = 0;
-  for (const ListedFile& file : files) {
-    print_line(file.name);
-    InputFile input;
-    WorkFile work;
+  Batch batch{files, values, 0, 0, 0, {}, {}};
+  for (;;) {
     int number = 0;
     try {
-      input = open_for_reading(file.path());
-      work = open_for_writing(file.directory);
-      rewrite_file(input, work, values);
-      replace_input(work, input);
-      ++replaced;
-      continue;
+      rewrite_remaining_files(batch);
+      break;
     } catch (const NumberedError& e) {
       number = e.number();
     } catch (const std::bad_alloc&) {
       number = kNoMemory;
     }
-    // The work file keeps every line written so far; the input is untouched.
-    int close_error = close_all_files(input, work);
-    if (number == kInputPastEnd && close_error == 0) {
-      print_line("Error!  Processed past end of file. Proceeding with next file.");
-      ++skipped;
-      continue;
-    }
-    return halt(number == kInputPastEnd ? close_error : number, directory, replaced > 0);
-  }
-
-  // What the summary reports as done must be on disk.
-  if (replaced > 0) {
-    try {
-      sync_directory(directory);
-    } catch (const NumberedError& e) {
-      return halt(e.number(), directory, false);
-    }
+    if (!handle_error(batch, number)) return kExitHalted;
   }
   new_line();
-  print_line("Finished ------" + format_count(replaced) + " files modified.");
-  return skipped > 0 ? kExitSkipped : kExitDone;
+  print_line("Finished ------" + format_count(batch.replaced) + " files modified.");
+  return batch.skipped > 0 ? kExitSkipped : kExitDone;
 }
 
 int run_batch() {
@@ -161,7 +176,7 @@ int run_program(int argc, char** argv) {
       restore_console();
       return kExitDone;
     }
-    std::fputs("rodozerez: no terminal to talk to; start it from a terminal window\n", stderr);
+    report_without_terminal("rodozerez: no terminal to talk to; start it from a terminal window");
     return kExitHalted;
   }
   ignore_size_limit_signal();

@@ -15,7 +15,7 @@
 #include "lineio/console.h"
 #include "lineio/key_decoder.h"
 #include "lineio/screen_text.h"
-#include "lineio/text.h"
+#include "lineio/byte_text.h"
 
 namespace rodozerez {
 namespace {
@@ -168,6 +168,12 @@ bool open_console() {
 void open_plain_output() {
   console.out_fd = STDOUT_FILENO;
   console.plain = true;
+}
+
+void report_without_terminal(std::string_view message) {
+  std::string line(message);
+  line += '\n';
+  write_fully(STDERR_FILENO, line.data(), line.size());
 }
 
 void restore_console() {

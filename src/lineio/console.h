@@ -23,6 +23,9 @@ bool open_console();
 // for the information screen when there is no terminal at all.
 void open_plain_output();
 
+// One line to standard error, for when there is no terminal to talk to.
+void report_without_terminal(std::string_view message);
+
 // Writes out what is pending and puts the terminal's settings back as they
 // were found.
 void restore_console();

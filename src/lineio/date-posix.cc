@@ -1,3 +1,4 @@
+// Today's local date from the system clock; TZ is honoured.
 #include <cstdio>
 #include <ctime>
 
@@ -14,11 +15,5 @@ std::string date_text() {
                 local.tm_year + 1900);
   return text;
 }
-
-std::string metadata_date_from(const std::string& date_text) {
-  return date_text.substr(6, 4) + date_text.substr(0, 2) + date_text.substr(3, 2);
-}
-
-std::string current_year_from(const std::string& date_text) { return date_text.substr(6, 4); }
 
 }  // namespace rodozerez

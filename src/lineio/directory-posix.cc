@@ -8,13 +8,13 @@
 
 #include "lineio/directory.h"
 #include "lineio/line_file.h"
-#include "lineio/wildcard.h"
+#include "lineio/file_names.h"
 
 namespace rodozerez {
 
 std::vector<ListedFile> list_matching_files(std::string_view specification) {
   std::string spec(specification);
-  if (!spec.empty() && spec.back() == '/') spec += "*.*";
+  if (!spec.empty() && spec.back() == '/') spec += kEveryName;
   auto slash = spec.find_last_of('/');
   std::string directory = slash == std::string::npos ? "" : spec.substr(0, slash == 0 ? 1 : slash);
   std::string pattern = slash == std::string::npos ? spec : spec.substr(slash + 1);

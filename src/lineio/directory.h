@@ -7,12 +7,20 @@
 
 namespace rodozerez {
 
+// The path of `name` in `directory`; "" is the current directory.
+inline std::string path_in(std::string_view directory, std::string_view name) {
+  std::string path(directory);
+  if (!path.empty()) path += '/';
+  path += name;
+  return path;
+}
+
 // A listed file: the directory it was found in ("" for the current one) and
 // its bare name, which is what the operator is shown.
 struct ListedFile {
   std::string directory;
   std::string name;
-  std::string path() const { return directory.empty() ? name : directory + "/" + name; }
+  std::string path() const { return path_in(directory, name); }
 };
 
 // Every regular file whose name matches the wildcard part of

@@ -1,18 +1,11 @@
 #include "lineio/key_decoder.h"
 
-#include "lineio/text.h"
+#include "lineio/byte_text.h"
 
 namespace rodozerez {
 namespace {
 
 constexpr unsigned char kEscape = 27;
-
-std::size_t expected_utf8_length(unsigned char lead) {
-  if (lead >= 0xC2 && lead <= 0xDF) return 2;
-  if (lead >= 0xE0 && lead <= 0xEF) return 3;
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  return 0;
-}
 
 }  // namespace
 
@@ -39,7 +32,7 @@ void KeyDecoder::ground(unsigned char byte, std::vector<Key>& keys) {
     // Tab, Ctrl+C and every other control key: ignored.
   } else if (byte < 128) {
     keys.push_back({KeyKind::kCharacter, std::string(1, static_cast<char>(byte))});
-  } else if (std::size_t n = expected_utf8_length(byte)) {
+  } else if (std::size_t n = utf8_length_from_lead(byte)) {
     utf8_.assign(1, static_cast<char>(byte));
     utf8_length_ = n;
     utf8_after_escape_ = false;
@@ -62,7 +55,7 @@ void KeyDecoder::feed(unsigned char byte, std::vector<Key>& keys) {
         state_ = State::kSs3;
       } else if (byte == kEscape) {
         // The first Escape was a key of its own; this one may start a sequence.
-      } else if (std::size_t n = expected_utf8_length(byte)) {
+      } else if (std::size_t n = utf8_length_from_lead(byte)) {
         utf8_.assign(1, static_cast<char>(byte));
         utf8_length_ = n;
         utf8_after_escape_ = true;
@@ -93,8 +86,7 @@ void KeyDecoder::feed(unsigned char byte, std::vector<Key>& keys) {
       utf8_ += static_cast<char>(byte);
       if (utf8_.size() < utf8_length_) return;
       // Malformed, or a C1 control (C2 80 to C2 9F): one stray byte each.
-      if (utf8_sequence_length(utf8_, 0) != utf8_.size() ||
-          (utf8_[0] == '\xC2' && static_cast<unsigned char>(utf8_[1]) < 0xA0)) {
+      if (utf8_sequence_length(utf8_, 0) != utf8_.size() || is_c1_control(utf8_)) {
         flush_utf8_as_stray_bytes(keys);
         return;
       }

@@ -10,48 +10,30 @@
 #include <cstring>
 #include <utility>
 
+#include "lineio/directory.h"
 #include "lineio/errors.h"
 #include "lineio/line_file.h"
 
 namespace rodozerez {
 namespace {
 
-// Fuzz builds make the buffers tiny, so that lines cross refills and
-// flushes all the time.
-#ifndef RODOZEREZ_BUFFER_SIZE
-#define RODOZEREZ_BUFFER_SIZE (128 * 1024)
-#endif
-constexpr std::size_t kReadBufferSize = RODOZEREZ_BUFFER_SIZE;
-constexpr std::size_t kWriteBufferSize = RODOZEREZ_BUFFER_SIZE;
+constexpr std::size_t kReadBufferSize = kLineBufferSize;
+constexpr std::size_t kWriteBufferSize = kLineBufferSize;
 constexpr char kEndOfData = 26;
 
-std::string path_in(const std::string& directory, std::string_view name) {
-  if (directory.empty()) return std::string(name);
-  return directory + "/" + std::string(name);
-}
-
 // Takes the exclusive lock that keeps other programs out while the file is
-// open; a lock held elsewhere is 70.
-void lock_exclusively(int fd, const std::string& path) {
-  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EINTR) continue;
-    int err = errno;
-    close(fd);
-    fail_with_errno(err, path);
+// open; a lock held elsewhere is 70. (On any failure here the caller's
+// FileDescriptor closes the file as the error unwinds.)
+void lock_exclusively(const FileDescriptor& fd, const std::string& path) {
+  while (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EINTR) fail_with_errno(errno, path);
   }
 }
 
 // Refuses anything but a regular file behind an open descriptor.
-void require_regular_file(int fd, const std::string& path, struct stat& st) {
-  if (fstat(fd, &st) != 0) {
-    int err = errno;
-    close(fd);
-    fail_with_errno(err, path);
-  }
-  if (!S_ISREG(st.st_mode)) {
-    close(fd);
-    throw NumberedError(kPermissionDenied);
-  }
+void require_regular_file(const FileDescriptor& fd, const std::string& path, struct stat& st) {
+  if (fstat(fd.get(), &st) != 0) fail_with_errno(errno, path);
+  if (!S_ISREG(st.st_mode)) throw NumberedError(kPermissionDenied);
 }
 
 void write_all(int fd, const char* data, std::size_t size, const std::string& path) {
@@ -77,41 +59,12 @@ bool is_read_only(const std::string& path, mode_t mode) {
 
 // ---- InputFile ------------------------------------------------------------
 
-InputFile::InputFile(InputFile&& other) noexcept { *this = std::move(other); }
-
-InputFile& InputFile::operator=(InputFile&& other) noexcept {
-  if (this != &other) {
-    release();
-    fd_ = std::exchange(other.fd_, -1);
-    path_ = std::move(other.path_);
-    mode_ = other.mode_;
-    owner_ = other.owner_;
-    group_ = other.group_;
-    buffer_ = std::move(other.buffer_);
-    pos_ = other.pos_;
-    end_ = other.end_;
-    stop_ = other.stop_;
-    spill_ = std::move(other.spill_);
-    skip_lf_ = other.skip_lf_;
-    at_end_ = other.at_end_;
-  }
-  return *this;
-}
-
-InputFile::~InputFile() { release(); }
-
-// Closing a file that was only read loses nothing, so its result is moot.
-void InputFile::release() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
-}
-
 // Byte 26 ends the data: it is looked for once per refill, so each line
 // needs only the search for its CR. `stop_` is where the data of the buffer
 // ends, at byte 26 or at the end of what was read.
 bool InputFile::refill() {
   for (;;) {
-    ssize_t n = read(fd_, buffer_.get(), kReadBufferSize);
+    ssize_t n = read(fd_.get(), buffer_.get(), kReadBufferSize);
     if (n < 0) {
       if (errno == EINTR) continue;
       fail_with_errno(errno, path_);
@@ -166,15 +119,15 @@ std::string_view InputFile::read_line() {
 }
 
 InputFile open_for_reading(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) fail_with_errno(errno, path);
+  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.is_open()) fail_with_errno(errno, path);
   // O_NONBLOCK keeps a FIFO swapped in under a listed name from hanging the
   // open; on the regular file that it must be, it changes nothing.
   struct stat st;
   require_regular_file(fd, path, st);
   lock_exclusively(fd, path);
   InputFile file;
-  file.fd_ = fd;
+  file.fd_ = std::move(fd);
   file.path_ = path;
   file.mode_ = st.st_mode;
   file.owner_ = st.st_uid;
@@ -185,35 +138,10 @@ InputFile open_for_reading(const std::string& path) {
 
 // ---- WorkFile -------------------------------------------------------------
 
-WorkFile::WorkFile(WorkFile&& other) noexcept { *this = std::move(other); }
-
-WorkFile& WorkFile::operator=(WorkFile&& other) noexcept {
-  if (this != &other) {
-    release();
-    fd_ = std::exchange(other.fd_, -1);
-    path_ = std::move(other.path_);
-    owner_ = other.owner_;
-    group_ = other.group_;
-    buffer_ = std::move(other.buffer_);
-    used_ = std::exchange(other.used_, 0);
-  }
-  return *this;
-}
-
-WorkFile::~WorkFile() { release(); }
-
-// Only reached on paths that already report an error of their own; the
-// driver flushes and closes explicitly everywhere else.
-void WorkFile::release() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
-  used_ = 0;
-}
-
 void WorkFile::flush() {
   if (used_ == 0) return;
   std::size_t size = std::exchange(used_, 0);
-  write_all(fd_, buffer_.get(), size, path_);
+  write_all(fd_.get(), buffer_.get(), size, path_);
 }
 
 void WorkFile::append(std::string_view bytes) {
@@ -221,7 +149,7 @@ void WorkFile::append(std::string_view bytes) {
     flush();
     // A piece larger than the buffer goes out directly, uncopied.
     if (bytes.size() >= kWriteBufferSize) {
-      write_all(fd_, bytes.data(), bytes.size(), path_);
+      write_all(fd_.get(), bytes.data(), bytes.size(), path_);
       return;
     }
   }
@@ -253,19 +181,19 @@ namespace {
 // A "tempxxx.xxx" that is already there, left by an earlier skipped file or
 // an interrupted run: taken over only when it is a regular file, locked
 // before it is cut, and made private again.
-int open_existing_work_file(const std::string& path, struct stat& st) {
+FileDescriptor open_existing_work_file(const std::string& path, struct stat& st) {
   // A device or FIFO of that name is refused before it is ever opened.
   if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw NumberedError(kPermissionDenied);
   // O_CREAT again: a work file removed since the first open is made anew.
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-  if (fd < 0) {
+  FileDescriptor fd(open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+  if (!fd.is_open()) {
     if (errno == ENXIO) throw NumberedError(kPermissionDenied);  // a FIFO after all
     fail_with_errno(errno, path);
   }
   lock_exclusively(fd, path);
   require_regular_file(fd, path, st);
   // Not owning a left-over file is fine; it is replaced by the rename.
-  (void)fchmod(fd, 0600);
+  (void)fchmod(fd.get(), 0600);
   return fd;
 }
 
@@ -276,8 +204,8 @@ WorkFile open_for_writing(const std::string& directory) {
   struct stat st;
   // The usual case: no work file yet. O_EXCL creates a new one and never
   // follows a link; anything already there takes the careful path.
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd >= 0) {
+  FileDescriptor fd(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (fd.is_open()) {
     lock_exclusively(fd, path);
     require_regular_file(fd, path, st);
   } else if (errno == EEXIST) {
@@ -286,13 +214,9 @@ WorkFile open_for_writing(const std::string& directory) {
     fail_with_errno(errno, path);
   }
   // Locked before it is cut, so a holder elsewhere never loses its text.
-  if (st.st_size > 0 && ftruncate(fd, 0) != 0) {
-    int err = errno;
-    close(fd);
-    fail_with_errno(err, path);
-  }
+  if (st.st_size > 0 && ftruncate(fd.get(), 0) != 0) fail_with_errno(errno, path);
   WorkFile file;
-  file.fd_ = fd;
+  file.fd_ = std::move(fd);
   file.path_ = path;
   file.owner_ = st.st_uid;
   file.group_ = st.st_gid;
@@ -305,21 +229,20 @@ WorkFile open_for_writing(const std::string& directory) {
 void replace_input(WorkFile& work, InputFile& input) {
   work.flush();
   if (is_read_only(input.path_, input.mode_)) throw NumberedError(kPermissionDenied);
-  if (fsync(work.fd_) != 0) fail_with_errno(errno, work.path_);
+  if (fsync(work.fd_.get()) != 0) fail_with_errno(errno, work.path_);
   // Owner and group first: fchown clears set-id bits, fchmod then restores
   // them. A process that may not give the file away keeps its own ownership.
   bool same_owner = work.owner_ == input.owner_ && work.group_ == input.group_;
-  if (!same_owner && fchown(work.fd_, input.owner_, input.group_) != 0 && errno != EPERM) {
+  if (!same_owner && fchown(work.fd_.get(), input.owner_, input.group_) != 0 && errno != EPERM) {
     fail_with_errno(errno, work.path_);
   }
-  if (fchmod(work.fd_, input.mode_ & 07777) != 0) fail_with_errno(errno, work.path_);
-  int fd = std::exchange(work.fd_, -1);
-  if (close(fd) != 0 && errno != EINTR) fail_with_errno(errno, work.path_);
+  if (fchmod(work.fd_.get(), input.mode_ & 07777) != 0) fail_with_errno(errno, work.path_);
+  if (int err = work.fd_.close_checked()) fail_with_errno(err, work.path_);
   if (rename(work.path_.c_str(), input.path_.c_str()) != 0) fail_with_errno(errno, input.path_);
-  input.release();
+  input.fd_.reset();
 }
 
-int close_all_files(InputFile& input, WorkFile& work) {
+void close_all_files(InputFile& input, WorkFile& work) {
   int first = 0;
   if (work.is_open()) {
     try {
@@ -327,23 +250,19 @@ int close_all_files(InputFile& input, WorkFile& work) {
     } catch (const NumberedError& e) {
       first = e.number();
     }
-    int fd = std::exchange(work.fd_, -1);
-    if (close(fd) != 0 && errno != EINTR && first == 0) first = error_number_for(errno, work.path_);
+    int err = work.fd_.close_checked();
+    if (err != 0 && first == 0) first = error_number_for(err, work.path_);
+    work.used_ = 0;
   }
-  input.release();
-  return first;
+  input.fd_.reset();
+  if (first != 0) throw NumberedError(first);
 }
 
 void sync_directory(const std::string& directory) {
   std::string path = directory.empty() ? "." : directory;
-  int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) fail_with_errno(errno, path);
-  if (fsync(fd) != 0) {
-    int err = errno;
-    close(fd);
-    fail_with_errno(err, path);
-  }
-  close(fd);
+  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.is_open()) fail_with_errno(errno, path);
+  if (fsync(fd.get()) != 0) fail_with_errno(errno, path);
 }
 
 void ignore_size_limit_signal() { std::signal(SIGXFSZ, SIG_IGN); }

@@ -14,33 +14,37 @@
 #include <string>
 #include <string_view>
 
+#include "lineio/file_descriptor.h"
+
 namespace rodozerez {
 
 inline constexpr std::string_view kWorkFileName = "tempxxx.xxx";
 
+// The size of the read and write buffers. Fuzz builds make it tiny, so
+// that lines cross refills and flushes all the time.
+#ifndef RODOZEREZ_BUFFER_SIZE
+#define RODOZEREZ_BUFFER_SIZE (128 * 1024)
+#endif
+inline constexpr std::size_t kLineBufferSize = RODOZEREZ_BUFFER_SIZE;
+
 // The input file being rewritten.
 class InputFile {
  public:
-  InputFile() = default;
-  InputFile(InputFile&& other) noexcept;
-  InputFile& operator=(InputFile&& other) noexcept;
-  ~InputFile();
 
   // The next line without its terminator. The view stays valid until the
   // next call. Throws 62 when no byte of a further line is left.
   std::string_view read_line();
 
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return fd_.is_open(); }
 
  private:
   friend InputFile open_for_reading(const std::string& path);
   friend void replace_input(class WorkFile& work, InputFile& input);
-  friend int close_all_files(InputFile& input, class WorkFile& work);
+  friend void close_all_files(InputFile& input, class WorkFile& work);
 
   bool refill();
-  void release();
 
-  int fd_ = -1;
+  FileDescriptor fd_;
   std::string path_;
   mode_t mode_ = 0;
   uid_t owner_ = 0;
@@ -58,28 +62,22 @@ class InputFile {
 // copy until `replace_input` makes it durable and renames it.
 class WorkFile {
  public:
-  WorkFile() = default;
-  WorkFile(WorkFile&& other) noexcept;
-  WorkFile& operator=(WorkFile&& other) noexcept;
-  ~WorkFile();
-
   // Writes the text and CR LF.
   void write_line(std::string_view text);
   // Writes the pieces one after another as one line, then CR LF.
   void write_line(std::initializer_list<std::string_view> pieces);
 
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return fd_.is_open(); }
 
  private:
   friend WorkFile open_for_writing(const std::string& directory);
   friend void replace_input(WorkFile& work, InputFile& input);
-  friend int close_all_files(InputFile& input, WorkFile& work);
+  friend void close_all_files(InputFile& input, WorkFile& work);
 
   void append(std::string_view bytes);
   void flush();
-  void release();
 
-  int fd_ = -1;
+  FileDescriptor fd_;
   std::string path_;
   uid_t owner_ = 0;  // as created, so an fchown to the same is skipped
   gid_t group_ = 0;
@@ -104,9 +102,9 @@ WorkFile open_for_writing(const std::string& directory);
 void replace_input(WorkFile& work, InputFile& input);
 
 // Flushes the work file so every line written so far is in it, then closes
-// both files. Returns the first error number met (0 for none); both are
-// closed whatever happens.
-int close_all_files(InputFile& input, WorkFile& work);
+// both files. Both are closed whatever happens; the first failure met is
+// thrown after that. With nothing open it does nothing.
+void close_all_files(InputFile& input, WorkFile& work);
 
 // fsyncs a directory, so that renames made in it are on disk.
 void sync_directory(const std::string& directory);

@@ -1,6 +1,6 @@
 #include "lineio/screen_text.h"
 
-#include "lineio/text.h"
+#include "lineio/byte_text.h"
 
 namespace rodozerez {
 namespace {
@@ -69,9 +69,7 @@ std::size_t render_character(std::string_view text, std::size_t at, std::string&
     return 1;
   }
   std::size_t n = utf8_sequence_length(text, at);
-  // C1 controls (U+0080 to U+009F) are encoded as C2 80 to C2 9F.
-  bool c1 = n == 2 && lead == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0;
-  if (n == 0 || c1) {
+  if (n == 0 || is_c1_control(text.substr(at, n))) {
     append_glyph_of_byte(out, lead);
     return 1;
   }

@@ -8,6 +8,22 @@
 
 namespace rodozerez::boilerplate {
 
+// ---- Landmarks ------------------------------------------------------------
+// The tag texts the pass finds its way by, searched for inside lines.
+
+inline constexpr std::string_view kCitationStart = "<citeinfo>";
+inline constexpr std::string_view kOriginStartTag = "<origin>";
+inline constexpr std::string_view kOriginEndTag = "</origin>";
+inline constexpr std::string_view kAttributeAccuracyEnd = "</attracc>";
+inline constexpr std::string_view kDataQualityEnd = "</dataqual>";
+inline constexpr std::string_view kSpatialOrganisationStart = "<spdoinfo>";
+inline constexpr std::string_view kSpatialReferenceEnd = "</spref>";
+inline constexpr std::string_view kEntityAttributeStart = "<eainfo>";
+inline constexpr std::string_view kEntityAttributeEnd = "</eainfo>";
+inline constexpr std::string_view kMetadataDateTag = "<metd>";
+inline constexpr std::string_view kMetadataReferenceEnd = "</metainfo>";
+inline constexpr std::string_view kMetadataContactStart = "<metc>";
+
 // ---- Document prologue ----------------------------------------------------
 
 inline constexpr std::string_view kDocumentTypeLine = "<!DOCTYPE metadata PUBLIC \"\" \"csdgm2.dtd\">";

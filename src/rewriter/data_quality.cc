@@ -7,9 +7,9 @@
 namespace rodozerez {
 
 void insert_data_quality_reports(Pass& pass) {
-  copy_through(pass, "</attracc>");
+  copy_through(pass, boilerplate::kAttributeAccuracyEnd);
   for (auto line : boilerplate::kDataQualityReports) pass.work.write_line(line);
-  copy_through(pass, "</dataqual>");
+  copy_through(pass, boilerplate::kDataQualityEnd);
 }
 
 }  // namespace rodozerez

@@ -12,14 +12,15 @@ void rewrite_metadata_reference(Pass& pass) {
   pass.line = {};
   for (;;) {
     read_next(pass);
-    if (contains(pass.line, "<metd>")) break;
+    if (contains(pass.line, boilerplate::kMetadataDateTag)) break;
     pass.work.write_line(pass.line);
   }
-  replace_tag_value(pass, "<metd>", pass.values.metadata_date);
+  replace_tag_value(pass, boilerplate::kMetadataDateTag, pass.values.metadata_date);
 
   // The trailer brings its own contact and section end.
   read_next(pass);
-  if (!contains(pass.line, "</metainfo>") && !contains(pass.line, "<metc>")) {
+  if (!contains(pass.line, boilerplate::kMetadataReferenceEnd) &&
+      !contains(pass.line, boilerplate::kMetadataContactStart)) {
     pass.work.write_line(pass.line);
   }
   for (auto line : boilerplate::kTrailer) pass.work.write_line(line);

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "lineio/line_file.h"
-#include "lineio/text.h"
+#include "lineio/byte_text.h"
 #include "rewriter/pass.h"
 
 namespace rodozerez {
@@ -27,26 +27,13 @@ inline void read_next(Pass& pass) { pass.line = pass.input.read_line(); }
 // was current at the start is never written here.
 void copy_through(Pass& pass, std::string_view landmark);
 
-// Input lines 1 to 3: the document type line in place of line 2, and the
-// stylesheet line when asked for; then copy-through to "<citeinfo>".
+// The phases, in the order the pass calls them; each is described at its
+// call in `rewrite_file` and in its own file.
 void write_document_prologue(Pass& pass);
-
-// The first citation's originator and publication date.
 void apply_citation_rules(Pass& pass);
-
-// The logical consistency and completeness reports after "</attracc>", then
-// copy-through to "</dataqual>".
 void insert_data_quality_reports(Pass& pass);
-
-// The spatial data organisation section where the line after "</dataqual>"
-// does not open one.
 void insert_spatial_organisation(Pass& pass);
-
-// The fixed entity and attribute section after "</spref>", in place of an
-// input section that follows at once.
 void write_entity_attribute_section(Pass& pass);
-
-// The metadata date stamped with today's date, then the fixed trailer.
 void rewrite_metadata_reference(Pass& pass);
 
 // Writes the element that opens on the current line (which holds `tag`)

@@ -26,7 +26,7 @@ void write_document_prologue(Pass& pass) {
   // Emptied first, so the search starts with a fresh read even when line 3
   // held the landmark.
   pass.line = {};
-  copy_through(pass, "<citeinfo>");
+  copy_through(pass, boilerplate::kCitationStart);
 }
 
 }  // namespace rodozerez

@@ -8,7 +8,7 @@ namespace rodozerez {
 
 void insert_spatial_organisation(Pass& pass) {
   read_next(pass);
-  if (!contains(pass.line, "<spdoinfo>")) {
+  if (!contains(pass.line, boilerplate::kSpatialOrganisationStart)) {
     for (auto line : boilerplate::kSpatialOrganisation) pass.work.write_line(line);
   }
   pass.work.write_line(pass.line);
@@ -18,14 +18,14 @@ void insert_spatial_organisation(Pass& pass) {
 // read through its "</eainfo>" line and none of it is written, whatever
 // tags its lines hold.
 void write_entity_attribute_section(Pass& pass) {
-  copy_through(pass, "</spref>");
+  copy_through(pass, boilerplate::kSpatialReferenceEnd);
   for (auto line : boilerplate::kEntityAttribute) pass.work.write_line(line);
   read_next(pass);
-  if (!contains(pass.line, "<eainfo>")) {
+  if (!contains(pass.line, boilerplate::kEntityAttributeStart)) {
     pass.work.write_line(pass.line);
     return;
   }
-  while (!contains(pass.line, "</eainfo>")) read_next(pass);
+  while (!contains(pass.line, boilerplate::kEntityAttributeEnd)) read_next(pass);
 }
 
 }  // namespace rodozerez

@@ -1,8 +1,8 @@
-#include "lineio/wildcard.h"
+#include "lineio/file_names.h"
 
 #include <algorithm>
 
-#include "lineio/text.h"
+#include "lineio/byte_text.h"
 
 namespace rodozerez {
 namespace {
@@ -23,7 +23,7 @@ std::size_t character_length(std::string_view s, std::size_t at) {
 // tokens of one width, greedy matching with a single backtrack point, the
 // last "*", is exact: linear in practice and never recursive.
 bool matches_wildcard(std::string_view pattern, std::string_view name) {
-  if (pattern == "*.*") return true;
+  if (pattern == kEveryName) return true;
   auto same_character = [&](std::size_t p, std::size_t n) {
     std::size_t length = character_length(pattern, p);
     if (length != character_length(name, n)) return false;

@@ -36,6 +36,14 @@ std::string format_count(std::size_t count);
 // trailing space (" 62 ", "-5 ").
 std::string number_text(long number);
 
+// The length a UTF-8 sequence with this lead byte must have (2 to 4), or 0
+// for a byte that cannot lead one (ASCII, continuation bytes, C0, C1, F5+).
+std::size_t utf8_length_from_lead(unsigned char lead);
+
+// True for a whole UTF-8 sequence that encodes a C1 control, U+0080 to
+// U+009F (C2 80 to C2 9F): on an 8-bit terminal these act as controls.
+bool is_c1_control(std::string_view sequence);
+
 // The bytes of the well-formed UTF-8 sequence that starts at `at` (no
 // overlong forms, surrogates or code points past U+10FFFF), or 0 when none
 // does.

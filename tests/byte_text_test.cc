@@ -1,4 +1,4 @@
-#include "lineio/text.h"
+#include "lineio/byte_text.h"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,9 @@
 
 namespace rodozerez {
 
+// The specification that names every file, with or without a dot.
+inline constexpr std::string_view kEveryName = "*.*";
+
 bool matches_wildcard(std::string_view pattern, std::string_view name);
 
 // Listing order: case-insensitive for ASCII letters, then bytewise, so a run

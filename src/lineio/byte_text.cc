@@ -1,4 +1,4 @@
-#include "lineio/text.h"
+#include "lineio/byte_text.h"
 
 namespace rodozerez {
 
@@ -54,24 +54,29 @@ std::string number_text(long number) {
   return (number < 0 ? "-" : " ") + digits + " ";
 }
 
+std::size_t utf8_length_from_lead(unsigned char lead) {
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  return 0;
+}
+
+bool is_c1_control(std::string_view sequence) {
+  return sequence.size() == 2 && sequence[0] == '\xC2' &&
+         static_cast<unsigned char>(sequence[1]) < 0xA0;
+}
+
 std::size_t utf8_sequence_length(std::string_view text, std::size_t at) {
   auto b = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
-  unsigned char lead = b(0);
-  std::size_t n;
-  unsigned char low = 0x80, high = 0xBF;  // range of the first continuation byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    n = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    n = 3;
-    if (lead == 0xE0) low = 0xA0;   // no overlong forms
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    n = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;  // nothing past U+10FFFF
-  } else {
-    return 0;
-  }
+  std::size_t n = utf8_length_from_lead(b(0));
+  if (n == 0) return 0;
+  // The range of the first continuation byte rules out overlong forms,
+  // surrogates and code points past U+10FFFF.
+  unsigned char low = 0x80, high = 0xBF;
+  if (b(0) == 0xE0) low = 0xA0;
+  if (b(0) == 0xED) high = 0x9F;
+  if (b(0) == 0xF0) low = 0x90;
+  if (b(0) == 0xF4) high = 0x8F;
   if (at + n > text.size() || b(1) < low || b(1) > high) return 0;
   for (std::size_t i = 2; i < n; ++i) {
     if ((b(i) & 0xC0) != 0x80) return 0;
