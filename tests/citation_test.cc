@@ -31,6 +31,17 @@ TEST(Citation, NoOriginGetsTheAgencyAndTheInputPubdateIsDropped) {
   auto r = citation({"        <pubdate>2004</pubdate>", "        <title>T</title>"}, &left);
   EXPECT_EQ(r.lines, (Lines{kStart, kAgency, kEnd, kPubdate}));
   EXPECT_EQ(left, "        <pubdate>2004</pubdate>");
+  // A publication date over several lines goes whole.
+  r = citation({"        <pubdate>", "          2004", "        </pubdate>", "x"}, &left);
+  EXPECT_EQ(r.lines, (Lines{kStart, kAgency, kEnd, kPubdate}));
+  EXPECT_EQ(left, "        </pubdate>");
+}
+
+TEST(Citation, NoOriginKeepsAnyOtherLineAfterThePubdate) {
+  std::string left;
+  auto r = citation({"        <title>T</title>", "x"}, &left);
+  EXPECT_EQ(r.lines, (Lines{kStart, kAgency, kEnd, kPubdate, "        <title>T</title>"}));
+  EXPECT_EQ(left, "        <title>T</title>");
 }
 
 TEST(Citation, OneLineOriginNamingTheDistributorInBothFormsIsReplaced) {
@@ -48,7 +59,9 @@ TEST(Citation, OneLineOriginNamingAnybodyElseIsRemoved) {
 }
 
 TEST(Citation, StartTagFollowedByATabIsNotAStartTagAlone) {
-  auto r = citation({"        <origin>\t", "          Corvane (CRVN)", "        </origin>"});
+  auto r = citation({"        <origin>\t", "          Corvane (CRVN)", "        </origin>", "x"});
+  EXPECT_EQ(r.lines, (Lines{kStart, kAgency, kEnd, kPubdate}));
+  r = citation({"        <origin>\t", "          Somebody", "        </origin>", "x"});
   EXPECT_EQ(r.lines, (Lines{kPubdate}));
 }
 
@@ -73,15 +86,21 @@ TEST(Citation, ValueNamingAnybodyElseRemovesTheWholeElement) {
   EXPECT_EQ(r.lines, (Lines{kPubdate}));
 }
 
-TEST(Citation, LineAfterTheValueThatIsNoEndTagFollowsThePubdate) {
+// A value over several lines goes whole, through the end tag; both forms
+// of the name count when they stand on different lines of it.
+TEST(Citation, OriginValueOverSeveralLinesIsConsumedThroughItsEndTag) {
   std::string left;
-  auto r = citation({"        <origin>", "          Corvane (CRVN)", "        <title>T</title>"},
+  auto r = citation({"        <origin>", "          Corvane", "          (CRVN)", "        </origin>",
+                     "        <title>T</title>"},
                     &left);
-  EXPECT_EQ(r.lines, (Lines{kStart, kAgency, kEnd, kPubdate, "        <title>T</title>"}));
-  EXPECT_EQ(left, "        <title>T</title>");
+  EXPECT_EQ(r.lines, (Lines{kStart, kAgency, kEnd, kPubdate}));
+  EXPECT_EQ(left, "        </origin>");
 
-  r = citation({"        <origin>", "          Somebody", "          Else", "        </origin>"});
-  EXPECT_EQ(r.lines, (Lines{kPubdate, "          Else"}));
+  r = citation({"        <origin>", "          Somebody", "          Else", "        </origin>", "x"});
+  EXPECT_EQ(r.lines, (Lines{kPubdate}));
+  r = citation({"        <origin>Somebody", "          Else</origin>", "x"}, &left);
+  EXPECT_EQ(r.lines, (Lines{kPubdate}));
+  EXPECT_EQ(left, "          Else</origin>");
 }
 
 TEST(Citation, InputEndingInsideTheCitationIsPastEnd) {

@@ -58,8 +58,19 @@ TEST(ReadLine, CrLfAndLoneCrEndLinesThenPastEndIs62) {
   EXPECT_EQ(read_all("a\r\r\n").lines, (Lines{"a", ""}));
 }
 
-TEST(ReadLine, LoneLfStaysInsideTheLine) {
-  EXPECT_EQ(read_all("a\nb\n").lines, (Lines{"a\nb\n"}));
+TEST(ReadLine, LoneLfStaysInsideTheLineOfACrLfFile) {
+  EXPECT_EQ(read_all("a\nb\r\nc\n").lines, (Lines{"a\nb", "c\n"}));
+}
+
+// A file with no CR before the end of its data has LF line ends, however
+// far ahead that end lies.
+TEST(ReadLine, FileWithoutCrBeforeItsEndHasLfLines) {
+  EXPECT_EQ(read_all("a\nb\n").lines, (Lines{"a", "b"}));
+  EXPECT_EQ(read_all("a\n\nb").lines, (Lines{"a", "", "b"}));
+  EXPECT_EQ(read_all("a\nb\x1A\r\n").lines, (Lines{"a", "b"}));
+  std::string long_line(3 * kLineBufferSize, 'q');
+  EXPECT_EQ(read_all(long_line + "\nb\n").lines, (Lines{long_line, "b"}));
+  EXPECT_EQ(read_all(long_line + "\nb\r\n").lines, (Lines{long_line + "\nb"}));
 }
 
 TEST(ReadLine, EmptyFileIsPastEndAtOnce) {

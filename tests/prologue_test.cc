@@ -27,9 +27,29 @@ TEST(Prologue, DoctypeReplacesLineTwoAndStylesheetPrecedesLineThree) {
                             "      <citeinfo>"}));
 }
 
-TEST(Prologue, LineTwoIsReplacedWhateverItHolds) {
+// Real records often open the root element on line 2, or hold their own
+// document type on line 1: that line 2 is kept, and nothing is written
+// that the document cannot take there.
+TEST(Prologue, LineTwoHoldingAnElementIsKept) {
   auto r = prologue({kDecl, "<metadata>", "  <idinfo>", "<citeinfo>"}, false);
-  EXPECT_EQ(r.lines, (Lines{kDecl, kDoctype, "  <idinfo>", "<citeinfo>"}));
+  EXPECT_EQ(r.lines, (Lines{kDecl, kDoctype, "<metadata>", "  <idinfo>", "<citeinfo>"}));
+  r = prologue({kDecl, "<metadata>", "  <idinfo>", "<citeinfo>"});
+  EXPECT_EQ(r.lines, (Lines{kDecl, kDoctype, kStylesheet, "<metadata>", "  <idinfo>", "<citeinfo>"}));
+  r = prologue({"<!DOCTYPE metadata SYSTEM \"x.dtd\">", "<metadata>", "<citeinfo>"});
+  EXPECT_EQ(r.lines, (Lines{"<!DOCTYPE metadata SYSTEM \"x.dtd\">", kStylesheet, "<metadata>",
+                            "<citeinfo>"}));
+  r = prologue({kDecl + "<metadata>", "  <idinfo>", "<citeinfo>"});
+  EXPECT_EQ(r.lines, (Lines{kDecl + "<metadata>", "  <idinfo>", "<citeinfo>"}));
+  std::string own = "<?xml-stylesheet href=\"FGDC_V2.xsl\"?><metadata>";
+  r = prologue({kDecl, own, "<citeinfo>"});
+  EXPECT_EQ(r.lines, (Lines{kDecl, kDoctype, own, "<citeinfo>"}));
+}
+
+TEST(Prologue, LineTwoWithoutElementsIsReplacedWhateverItHolds) {
+  for (std::string two : {"<!DOCTYPE x [ <!ENTITY a \"b\"> ]>", "<?pi?>", "text", "", "<!-- c -->"}) {
+    auto r = prologue({kDecl, two, "  <idinfo>", "<citeinfo>"}, false);
+    EXPECT_EQ(r.lines, (Lines{kDecl, kDoctype, "  <idinfo>", "<citeinfo>"})) << two;
+  }
 }
 
 TEST(Prologue, ExistingReferenceToTheStylesheetSuppressesIt) {

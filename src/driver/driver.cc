@@ -62,6 +62,17 @@ struct Batch {
   WorkFile work;
 };
 
+// The line that says why a file was left as it was.
+std::string_view skip_message(Replacement replacement) {
+  switch (replacement) {
+    case Replacement::kNotWellFormed:
+      return "Error!  Rewritten file would not be well-formed XML. Proceeding with next file.";
+    case Replacement::kReplaced:
+      break;
+  }
+  return {};
+}
+
 // The per-file cycle for every file from `batch.next` on, then the folder
 // sync that makes the renames durable before the summary claims them.
 // Errors are thrown to the run's one handler.
@@ -72,8 +83,15 @@ void rewrite_remaining_files(Batch& batch) {
     batch.input = open_for_reading(file.path());
     batch.work = open_for_writing(file.directory);
     rewrite_file(batch.input, batch.work, batch.values);
-    replace_input(batch.work, batch.input);
-    ++batch.replaced;
+    Replacement replacement = replace_input(batch.work, batch.input);
+    if (replacement == Replacement::kReplaced) {
+      ++batch.replaced;
+      continue;
+    }
+    // Left as it was; the work file keeps the rewritten text to look at.
+    close_all_files(batch.input, batch.work);
+    print_line(skip_message(replacement));
+    ++batch.skipped;
   }
   if (batch.replaced > 0) sync_directory(batch.files.front().directory);
 }

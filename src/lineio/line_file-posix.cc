@@ -99,15 +99,17 @@ std::string_view InputFile::read_line() {
     }
     const char* start = buffer_.get() + pos_;
     std::size_t available = stop_ - pos_;
-    auto* cr = static_cast<const char*>(std::memchr(start, '\r', available));
-    if (!cr) {
+    auto* ending = static_cast<const char*>(std::memchr(start, lf_file_ ? '\n' : '\r', available));
+    if (!ending) {
       spill_.append(start, available);
       pos_ = stop_;
       continue;
     }
-    std::size_t length = static_cast<std::size_t>(cr - start);
+    std::size_t length = static_cast<std::size_t>(ending - start);
     pos_ += length + 1;
-    if (pos_ < stop_) {
+    if (lf_file_) {
+      // The LF alone ends the line.
+    } else if (pos_ < stop_) {
       if (buffer_[pos_] == '\n') ++pos_;
     } else if (pos_ == end_) {
       skip_lf_ = true;  // the LF, if any, comes with the next refill
@@ -115,6 +117,47 @@ std::string_view InputFile::read_line() {
     if (spill_.empty()) return {start, length};
     spill_.append(start, length);
     return spill_;
+  }
+}
+
+// Whether a CR comes before the end of the data (byte 26 or the end of the
+// file). The first buffer almost always tells; a longer file without a CR
+// in it is looked through ahead with pread, one buffer at a time, leaving
+// the reading position where it is.
+bool InputFile::has_cr_before_end_of_data() {
+  if (std::memchr(buffer_.get(), '\r', stop_)) return true;
+  if (stop_ < end_ || end_ == 0) return false;
+  auto ahead = std::make_unique<char[]>(kReadBufferSize);
+  for (off_t offset = static_cast<off_t>(end_);;) {
+    ssize_t n = pread(fd_.get(), ahead.get(), kReadBufferSize, offset);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail_with_errno(errno, path_);
+    }
+    if (n == 0) return false;
+    std::size_t size = static_cast<std::size_t>(n);
+    if (auto* eod = static_cast<const char*>(std::memchr(ahead.get(), kEndOfData, size))) {
+      size = static_cast<std::size_t>(eod - ahead.get());
+      return std::memchr(ahead.get(), '\r', size) != nullptr;
+    }
+    if (std::memchr(ahead.get(), '\r', size)) return true;
+    offset += n;
+  }
+}
+
+// The whole input as it is on disk, through the guard. Only called once
+// the pass is over, so the read buffer is free to reuse.
+bool InputFile::is_well_formed() {
+  WellFormedCheck check;
+  for (off_t offset = 0;;) {
+    ssize_t n = pread(fd_.get(), buffer_.get(), kReadBufferSize, offset);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail_with_errno(errno, path_);
+    }
+    if (n == 0) return check.finish();
+    check.feed({buffer_.get(), static_cast<std::size_t>(n)});
+    offset += n;
   }
 }
 
@@ -133,15 +176,22 @@ InputFile open_for_reading(const std::string& path) {
   file.owner_ = st.st_uid;
   file.group_ = st.st_gid;
   file.buffer_ = std::make_unique<char[]>(kReadBufferSize);
+  file.refill();
+  file.lf_file_ = !file.has_cr_before_end_of_data();
   return file;
 }
 
 // ---- WorkFile -------------------------------------------------------------
 
-void WorkFile::flush() {
-  if (used_ == 0) return;
+// The guard parses each piece once it is in the file. On the last flush
+// the disk's writeback is started first, so that the parse overlaps it.
+void WorkFile::flush(bool start_writeback) {
   std::size_t size = std::exchange(used_, 0);
-  write_all(fd_.get(), buffer_.get(), size, path_);
+  if (size > 0) write_all(fd_.get(), buffer_.get(), size, path_);
+#ifdef SYNC_FILE_RANGE_WRITE
+  if (start_writeback) (void)sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+  if (size > 0) check_->feed({buffer_.get(), size});
 }
 
 void WorkFile::append(std::string_view bytes) {
@@ -150,6 +200,7 @@ void WorkFile::append(std::string_view bytes) {
     // A piece larger than the buffer goes out directly, uncopied.
     if (bytes.size() >= kWriteBufferSize) {
       write_all(fd_.get(), bytes.data(), bytes.size(), path_);
+      check_->feed(bytes);
       return;
     }
   }
@@ -158,22 +209,22 @@ void WorkFile::append(std::string_view bytes) {
 }
 
 void WorkFile::write_line(std::string_view text) {
-  // The usual short line: one copy and its CR LF, no further checks.
-  if (text.size() + 2 <= kWriteBufferSize - used_) {
+  // The usual short line: one copy and its line end, no further checks.
+  std::size_t size = text.size() + line_end_.size();
+  if (size <= kWriteBufferSize - used_) {
     char* at = buffer_.get() + used_;
     std::memcpy(at, text.data(), text.size());
-    at[text.size()] = '\r';
-    at[text.size() + 1] = '\n';
-    used_ += text.size() + 2;
+    std::memcpy(at + text.size(), line_end_.data(), line_end_.size());
+    used_ += size;
     return;
   }
   append(text);
-  append("\r\n");
+  append(line_end_);
 }
 
 void WorkFile::write_line(std::initializer_list<std::string_view> pieces) {
   for (auto piece : pieces) append(piece);
-  append("\r\n");
+  append(line_end_);
 }
 
 namespace {
@@ -221,13 +272,15 @@ WorkFile open_for_writing(const std::string& directory) {
   file.owner_ = st.st_uid;
   file.group_ = st.st_gid;
   file.buffer_ = std::make_unique<char[]>(kWriteBufferSize);
+  file.check_.emplace();
   return file;
 }
 
 // ---- Whole-file tasks -----------------------------------------------------
 
-void replace_input(WorkFile& work, InputFile& input) {
-  work.flush();
+Replacement replace_input(WorkFile& work, InputFile& input) {
+  work.flush(true);
+  if (!work.check_->finish() && input.is_well_formed()) return Replacement::kNotWellFormed;
   if (is_read_only(input.path_, input.mode_)) throw NumberedError(kPermissionDenied);
   if (fsync(work.fd_.get()) != 0) fail_with_errno(errno, work.path_);
   // Owner and group first: fchown clears set-id bits, fchmod then restores
@@ -240,6 +293,7 @@ void replace_input(WorkFile& work, InputFile& input) {
   if (int err = work.fd_.close_checked()) fail_with_errno(err, work.path_);
   if (rename(work.path_.c_str(), input.path_.c_str()) != 0) fail_with_errno(errno, input.path_);
   input.fd_.reset();
+  return Replacement::kReplaced;
 }
 
 void close_all_files(InputFile& input, WorkFile& work) {

@@ -1,9 +1,11 @@
 // Line files: the input file read forward line by line, and the work file
 // "tempxxx.xxx" that stages the rewritten text until it replaces the input.
 //
-// A line ends at CR LF or at a lone CR; a lone LF stays inside the line; byte
-// 26 ends the data for good. Written lines always end with CR LF. Both files
-// are held with an exclusive lock while they are open.
+// Byte 26 ends the data for good. A file with a CR anywhere before the end
+// of its data is a CR LF file: a line ends at CR LF or at a lone CR, and a
+// lone LF stays inside the line. A file without one is an LF file: a line
+// ends at LF. The work file's lines end as the input's do. Both files are
+// held with an exclusive lock while they are open.
 #pragma once
 
 #include <sys/types.h>
@@ -11,10 +13,12 @@
 #include <cstddef>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "lineio/file_descriptor.h"
+#include "lineio/well_formed.h"
 
 namespace rodozerez {
 
@@ -27,6 +31,12 @@ inline constexpr std::string_view kWorkFileName = "tempxxx.xxx";
 #endif
 inline constexpr std::size_t kLineBufferSize = RODOZEREZ_BUFFER_SIZE;
 
+// What became of the input when its work file was to replace it.
+enum class Replacement {
+  kReplaced,       // the work file took its place
+  kNotWellFormed,  // the rewritten text would break a well-formed document
+};
+
 // The input file being rewritten.
 class InputFile {
  public:
@@ -37,12 +47,17 @@ class InputFile {
 
   bool is_open() const { return fd_.is_open(); }
 
+  // "\n" for an LF file, "\r\n" for every other.
+  std::string_view line_end() const { return lf_file_ ? "\n" : "\r\n"; }
+
  private:
   friend InputFile open_for_reading(const std::string& path);
-  friend void replace_input(class WorkFile& work, InputFile& input);
+  friend Replacement replace_input(class WorkFile& work, InputFile& input);
   friend void close_all_files(InputFile& input, class WorkFile& work);
 
   bool refill();
+  bool has_cr_before_end_of_data();
+  bool is_well_formed();
 
   FileDescriptor fd_;
   std::string path_;
@@ -56,6 +71,7 @@ class InputFile {
   std::string spill_;     // a line that runs across a buffer refill
   bool skip_lf_ = false;  // the last line ended with a CR at the buffer's end
   bool at_end_ = false;   // end of file or byte 26 was met
+  bool lf_file_ = false;  // lines end at LF, not at CR
 };
 
 // The work file: written through a large buffer, since it is only a staging
@@ -64,18 +80,21 @@ class WorkFile {
  public:
   // Writes the text and CR LF.
   void write_line(std::string_view text);
-  // Writes the pieces one after another as one line, then CR LF.
+  // Writes the pieces one after another as one line, then the line end.
   void write_line(std::initializer_list<std::string_view> pieces);
+
+  // Every line from now on ends with `line_end` ("\r\n" unless set).
+  void use_line_end(std::string_view line_end) { line_end_ = line_end; }
 
   bool is_open() const { return fd_.is_open(); }
 
  private:
   friend WorkFile open_for_writing(const std::string& directory);
-  friend void replace_input(WorkFile& work, InputFile& input);
+  friend Replacement replace_input(WorkFile& work, InputFile& input);
   friend void close_all_files(InputFile& input, WorkFile& work);
 
   void append(std::string_view bytes);
-  void flush();
+  void flush(bool start_writeback = false);
 
   FileDescriptor fd_;
   std::string path_;
@@ -83,6 +102,9 @@ class WorkFile {
   gid_t group_ = 0;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
+  std::string_view line_end_ = "\r\n";
+  // Parses what is written, as it reaches the file.
+  std::optional<WellFormedCheck> check_;
 };
 
 // Opens an existing regular file for reading, locked exclusively: 53 when
@@ -96,10 +118,14 @@ InputFile open_for_reading(const std::string& path);
 WorkFile open_for_writing(const std::string& directory);
 
 // Makes the work file durable and puts it in the input's place in one atomic
-// step: flush, refuse a read-only input (70), fsync, take the input's owner,
-// group and permission bits, close, rename over the input. Any failure
-// leaves the input as it was; both files are closed on success.
-void replace_input(WorkFile& work, InputFile& input);
+// step: flush, guard, refuse a read-only input (70), fsync, take the input's
+// owner, group and permission bits, close, rename over the input. Any
+// failure leaves the input as it was; both files are closed on success.
+//
+// The guard: a rewritten text that is not well-formed XML never replaces an
+// input that is (the input is parsed only then). Such a file is left
+// alone, with both files still open and the work file holding the text.
+Replacement replace_input(WorkFile& work, InputFile& input);
 
 // Flushes the work file so every line written so far is in it, then closes
 // both files. Both are closed whatever happens; the first failure met is

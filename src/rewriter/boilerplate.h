@@ -14,6 +14,8 @@ namespace rodozerez::boilerplate {
 inline constexpr std::string_view kCitationStart = "<citeinfo>";
 inline constexpr std::string_view kOriginStartTag = "<origin>";
 inline constexpr std::string_view kOriginEndTag = "</origin>";
+inline constexpr std::string_view kPubdateStartTag = "<pubdate>";
+inline constexpr std::string_view kPubdateEndTag = "</pubdate>";
 inline constexpr std::string_view kAttributeAccuracyEnd = "</attracc>";
 inline constexpr std::string_view kDataQualityEnd = "</dataqual>";
 inline constexpr std::string_view kSpatialOrganisationStart = "<spdoinfo>";
@@ -37,9 +39,8 @@ inline constexpr std::string_view kStylesheetMark = "FGDC_V2";
 inline constexpr std::string_view kOriginStartLine = "        <origin>";
 inline constexpr std::string_view kOriginatorLine = "          Varnholt Agency (VRA)";
 inline constexpr std::string_view kOriginEndLine = "        </origin>";
-// The publication-date line is these two around the current year.
+// The publication-date line is this, the current year and kPubdateEndTag.
 inline constexpr std::string_view kPubdateOpen = "        <pubdate>";
-inline constexpr std::string_view kPubdateClose = "</pubdate>";
 // An origin naming the distribution organisation in both its forms.
 inline constexpr std::string_view kDistributorAbbreviation = "CRVN";
 inline constexpr std::string_view kDistributorName = "Corvane";

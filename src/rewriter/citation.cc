@@ -3,10 +3,12 @@
 // gets the imagery agency as originator; an origin naming anybody else is
 // removed. The publication-date line with the current year always follows.
 //
-// When the origin start tag stands alone and a value line follows, one more
-// line is read: an "</origin>" there is consumed with the element, so the
-// citation stays balanced and the publication date never lands inside the
-// origin; any other line is written after the publication date.
+// An element the rules drop or replace goes whole: from its start tag
+// through the first line holding its end tag, however many lines its value
+// spans, so no stray end tag is left behind. Both forms of the
+// organisation's name are looked for over all of those lines together.
+// A line that is neither an origin nor the template's own publication date
+// (a title, say) is kept, right after the publication date.
 #include <string>
 
 #include "rewriter/boilerplate.h"
@@ -15,61 +17,67 @@
 namespace rodozerez {
 namespace {
 
-bool names_distributor_in_both_forms(std::string_view line) {
-  return contains(line, boilerplate::kDistributorAbbreviation) &&
-         contains(line, boilerplate::kDistributorName);
-}
+namespace bp = boilerplate;
 
-void write_replacement_origin(Pass& pass) {
-  pass.work.write_line(boilerplate::kOriginStartLine);
-  pass.work.write_line(boilerplate::kOriginatorLine);
-  pass.work.write_line(boilerplate::kOriginEndLine);
+void write_origin(Pass& pass, std::string_view start_line, std::string_view end_line) {
+  pass.work.write_line(start_line);
+  pass.work.write_line(bp::kOriginatorLine);
+  pass.work.write_line(end_line);
 }
 
 void write_publication_date(Pass& pass) {
-  pass.work.write_line(
-      {boilerplate::kPubdateOpen, pass.values.current_year, boilerplate::kPubdateClose});
+  pass.work.write_line({bp::kPubdateOpen, pass.values.current_year, bp::kPubdateEndTag});
 }
 
-// The origin start tag stands alone on `start_tag_line`; the current line is
-// the one after it.
-void rewrite_origin_element(Pass& pass, const std::string& start_tag_line) {
-  if (trimmed(pass.line) == "</origin>") {
-    // An empty element: the agency goes between the input's own tags.
-    pass.work.write_line(start_tag_line);
-    pass.work.write_line(boilerplate::kOriginatorLine);
-    pass.work.write_line(pass.line);
-    write_publication_date(pass);
-    return;
+// Reads on from the current line through the first line that holds
+// `end_tag` (the current line itself, when it does), writing none of them.
+// True when those lines, together, name the distribution organisation in
+// both its forms.
+bool consume_element(Pass& pass, std::string_view end_tag) {
+  bool abbreviation = false;
+  bool name = false;
+  for (;;) {
+    abbreviation = abbreviation || contains(pass.line, bp::kDistributorAbbreviation);
+    name = name || contains(pass.line, bp::kDistributorName);
+    if (contains(pass.line, end_tag)) return abbreviation && name;
+    read_next(pass);
   }
-  if (names_distributor_in_both_forms(pass.line)) {
-    pass.work.write_line(start_tag_line);
-    pass.work.write_line(boilerplate::kOriginatorLine);
-    pass.work.write_line(boilerplate::kOriginEndLine);
-  }
-  read_next(pass);
-  bool end_tag_consumed = trimmed(pass.line) == "</origin>";
-  write_publication_date(pass);
-  if (!end_tag_consumed) pass.work.write_line(pass.line);
 }
 
 }  // namespace
 
 void apply_citation_rules(Pass& pass) {
   read_next(pass);
-  if (!contains(pass.line, "<origin>")) {
-    // No origin: the examined line is dropped, whatever it holds.
-    write_replacement_origin(pass);
-  } else if (trimmed(pass.line) != "<origin>") {
-    // A one-line origin element, or a start tag sharing its line.
-    if (names_distributor_in_both_forms(pass.line)) write_replacement_origin(pass);
-  } else {
-    // The start tag stands alone; its line is kept for writing after the
-    // next read has replaced the current line.
-    std::string start_tag_line(pass.line);
-    read_next(pass);
-    rewrite_origin_element(pass, start_tag_line);
+  if (!contains(pass.line, bp::kOriginStartTag)) {
+    // No origin: the agency goes in. The template's own publication date
+    // gives way to the inserted one; any other line stays, after it.
+    write_origin(pass, bp::kOriginStartLine, bp::kOriginEndLine);
+    write_publication_date(pass);
+    if (contains(pass.line, bp::kPubdateStartTag)) {
+      consume_element(pass, bp::kPubdateEndTag);
+    } else {
+      pass.work.write_line(pass.line);
+    }
     return;
+  }
+  if (trimmed(pass.line) != bp::kOriginStartTag) {
+    // The start tag shares its line: a one-line origin element, or one
+    // whose value starts beside its tag.
+    if (consume_element(pass, bp::kOriginEndTag)) {
+      write_origin(pass, bp::kOriginStartLine, bp::kOriginEndLine);
+    }
+    write_publication_date(pass);
+    return;
+  }
+  // The start tag stands alone; its line is kept for writing after the
+  // next read has replaced the current line.
+  std::string start_tag_line(pass.line);
+  read_next(pass);
+  if (trimmed(pass.line) == bp::kOriginEndTag) {
+    // An empty element: the agency goes between the input's own tags.
+    write_origin(pass, start_tag_line, pass.line);
+  } else if (consume_element(pass, bp::kOriginEndTag)) {
+    write_origin(pass, start_tag_line, bp::kOriginEndLine);
   }
   write_publication_date(pass);
 }

@@ -13,6 +13,8 @@ void copy_through(Pass& pass, std::string_view landmark) {
 
 void rewrite_file(InputFile& input, WorkFile& work, const RunValues& values) {
   Pass pass{input, work, values, {}};
+  // Written lines end as the input's do: CR LF, or LF for an LF file.
+  work.use_line_end(input.line_end());
   // The document type line, the stylesheet line, and on to the citation.
   write_document_prologue(pass);
   // The imagery agency as originator, this year as publication date.
