@@ -5,6 +5,7 @@
 #include <sanitizer/allocator_interface.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -36,18 +37,27 @@ inline std::string contents(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// Where lines end, one byte at a time: CR LF or a lone CR ends a line, a
-// lone LF is an ordinary byte, byte 26 ends the data.
+// True when the data (up to byte 26) holds no CR: the file's lines end at
+// LF.
+inline bool is_lf_file(const std::string& bytes) {
+  std::size_t end = std::min(bytes.find('\x1A'), bytes.size());
+  return bytes.find('\r') >= end;
+}
+
+// Where lines end, one byte at a time. Byte 26 ends the data. In an LF
+// file an LF ends a line; in any other, CR LF or a lone CR ends a line and
+// a lone LF is an ordinary byte.
 inline std::vector<std::string> reference_lines(const std::string& bytes) {
   std::vector<std::string> lines;
   std::string line;
   bool collecting = false;
+  char ending = is_lf_file(bytes) ? '\n' : '\r';
   for (std::size_t i = 0; i < bytes.size() && bytes[i] != 26; ++i) {
-    if (bytes[i] == '\r') {
+    if (bytes[i] == ending) {
       lines.push_back(line);
       line.clear();
       collecting = false;
-      if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+      if (ending == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
     } else {
       line += bytes[i];
       collecting = true;

@@ -57,6 +57,15 @@ TEST(Pass, CompletesAShortTemplateInPhaseOrder) {
   EXPECT_EQ(r.bytes, crlf(expected));
 }
 
+// Records written on Linux: an LF file comes out with LF line ends, fixed
+// lines included, and otherwise exactly as its CR LF twin.
+TEST(Pass, LfDocumentComesOutWithLfLineEnds) {
+  auto twin = run_pass(crlf(short_template()));
+  auto r = run_pass(testing::without_cr(crlf(short_template())));
+  ASSERT_EQ(r.error, 0);
+  EXPECT_EQ(r.bytes, testing::without_cr(twin.bytes));
+}
+
 TEST(Pass, EachMissingLandmarkEndsThePassPastEnd) {
   for (std::string landmark : {"<citeinfo>", "</attracc>", "</dataqual>", "</spref>", "<metd>"}) {
     auto r = run_pass(crlf(short_template(landmark)));

@@ -1,5 +1,7 @@
 #include "scratch.h"
 
+#include "lineio/well_formed.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -54,6 +56,17 @@ std::vector<std::string> concat(std::initializer_list<std::vector<std::string>> 
   std::vector<std::string> out;
   for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
   return out;
+}
+
+std::string without_cr(std::string text) {
+  std::erase(text, '\r');
+  return text;
+}
+
+bool well_formed(std::string_view document) {
+  WellFormedCheck check;
+  check.feed(document);
+  return check.finish();
 }
 
 std::string numbered_name(std::string_view prefix, long number, std::string_view suffix) {

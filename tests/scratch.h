@@ -36,6 +36,12 @@ std::string numbered_name(std::string_view prefix, long number, std::string_view
 // Lines joined as a template stores them: each ended by CR LF.
 std::string crlf(const std::vector<std::string>& lines);
 
+// The same text with LF line ends: every CR removed.
+std::string without_cr(std::string text);
+
+// True when `document` is well-formed XML, as the tool's guard judges it.
+bool well_formed(std::string_view document);
+
 // Runs of lines one after another, as a document is laid out from blocks.
 std::vector<std::string> concat(std::initializer_list<std::vector<std::string>> parts);
 
