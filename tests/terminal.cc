@@ -173,6 +173,8 @@ Terminal::Terminal(const std::string& directory, const std::vector<std::string>&
       setrlimit(RLIMIT_FSIZE, &limit);
     }
     setenv("TERM", "xterm", 1);
+    // A UTF-8 terminal unless a test says otherwise.
+    setenv("LC_ALL", "C.UTF-8", 1);
     for (const auto& entry : options.environment) putenv(const_cast<char*>(entry.c_str()));
     std::vector<char*> argv;
     std::string program = tool_path();

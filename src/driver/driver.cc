@@ -67,6 +67,8 @@ std::string_view skip_message(Replacement replacement) {
   switch (replacement) {
     case Replacement::kNotWellFormed:
       return "Error!  Rewritten file would not be well-formed XML. Proceeding with next file.";
+    case Replacement::kChangedElsewhere:
+      return "File changed by another program. Proceeding with next file.";
     case Replacement::kReplaced:
       break;
   }
@@ -81,6 +83,13 @@ void rewrite_remaining_files(Batch& batch) {
     const ListedFile& file = batch.files[batch.next];
     print_line(file.name);
     batch.input = open_for_reading(file.path());
+    // A file an earlier run completed is left alone: a second rewrite would
+    // take the agency's own origin for somebody else's and repeat reports.
+    if (is_already_complete(read_file_end(batch.input, kCompletedFileEndBytes))) {
+      close_all_files(batch.input, batch.work);
+      print_line("Already complete; left as it is.");
+      continue;
+    }
     batch.work = open_for_writing(file.directory);
     rewrite_file(batch.input, batch.work, batch.values);
     Replacement replacement = replace_input(batch.work, batch.input);

@@ -1,5 +1,6 @@
 // The console on a POSIX terminal, drawn with VT100 sequences.
 #include <fcntl.h>
+#include <langinfo.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -8,8 +9,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <clocale>
 #include <csignal>
 #include <cstddef>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "lineio/console.h"
@@ -33,7 +37,9 @@ struct ConsoleState {
   int tty_fd = -1;
   bool plain = false;
   bool raw = false;
+  bool ascii_only = false;  // the locale's character set is not UTF-8
   termios saved{};
+  termios raw_settings{};
   std::size_t column = 0;
   std::size_t width = 80;
   std::string pending_output;
@@ -98,6 +104,54 @@ void on_fatal_signal(int signal_number) {
   raise(signal_number);
 }
 
+void enter_raw_mode() {
+  if (console.raw) tcsetattr(console.tty_fd, TCSANOW, &console.raw_settings);
+}
+
+void on_stop_signal(int);
+
+void catch_stop_signal() {
+  struct sigaction action {};
+  action.sa_handler = on_stop_signal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTSTP, &action, nullptr);
+}
+
+// Stopped from outside (kill -TSTP): the shell gets its terminal back as
+// it was, and the dialogue takes it up again in raw mode once continued.
+void on_stop_signal(int) {
+  int saved_errno = errno;
+  restore_terminal_settings();
+  std::signal(SIGTSTP, SIG_DFL);
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+  raise(SIGTSTP);  // stops here until SIGCONT
+  catch_stop_signal();
+  enter_raw_mode();
+  errno = saved_errno;
+}
+
+// Continued after a stop this program did not see (SIGSTOP): raw again.
+void on_continue(int) {
+  int saved_errno = errno;
+  enter_raw_mode();
+  errno = saved_errno;
+}
+
+// True when the locale's character set (LC_ALL, LC_CTYPE, LANG) is UTF-8.
+bool locale_is_utf8() {
+  std::string previous = std::setlocale(LC_CTYPE, nullptr);
+  std::setlocale(LC_CTYPE, "");
+  std::string codeset = nl_langinfo(CODESET);
+  std::setlocale(LC_CTYPE, previous.c_str());
+  std::erase(codeset, '-');
+  for (char& c : codeset) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  return codeset == "UTF8";
+}
+
 int first_terminal_output(int tty_fd) {
   if (isatty(STDOUT_FILENO)) return STDOUT_FILENO;
   if (isatty(STDERR_FILENO)) return STDERR_FILENO;
@@ -155,12 +209,17 @@ bool open_console() {
   action.sa_handler = on_window_change;
   action.sa_flags = SA_RESTART;
   sigaction(SIGWINCH, &action, nullptr);
+  action.sa_handler = on_continue;
+  sigaction(SIGCONT, &action, nullptr);
+  catch_stop_signal();
+  console.ascii_only = !locale_is_utf8();
 
   // Raw input; TCSANOW, not TCSAFLUSH, so keys typed ahead survive.
   settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG | IEXTEN);
   settings.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
   settings.c_cc[VMIN] = 1;
   settings.c_cc[VTIME] = 0;
+  console.raw_settings = settings;
   console.raw = tcsetattr(tty, TCSANOW, &settings) == 0;
   return true;
 }
@@ -187,12 +246,14 @@ void clear_screen() {
   console.column = 0;
 }
 
-void print_text(std::string_view text) {
+std::size_t print_text(std::string_view text) {
   std::size_t width = terminal_width();
-  for (std::size_t at = 0; at < text.size();) {
-    at += render_character(text, at, console.pending_output);
+  std::size_t cells = 0;
+  for (std::size_t at = 0; at < text.size(); ++cells) {
+    at += render_character(text, at, console.pending_output, console.ascii_only);
     advance_column(width);
   }
+  return cells;
 }
 
 void new_line() {
@@ -205,7 +266,8 @@ void print_number(long number) { print_text(number_text(number)); }
 
 std::optional<std::string> read_typed_line() {
   std::string answer;
-  std::vector<std::size_t> character_sizes;  // Backspace removes one character
+  // Backspace removes one character: its bytes, and the cells it showed as.
+  std::vector<std::pair<std::size_t, std::size_t>> characters;
   for (;;) {
     if (console.next_key == console.keys.size()) {
       console.keys.clear();
@@ -220,17 +282,17 @@ std::optional<std::string> read_typed_line() {
         new_line();
         return answer;
       case KeyKind::kBackspace:
-        if (!character_sizes.empty()) {
-          answer.resize(answer.size() - character_sizes.back());
-          character_sizes.pop_back();
-          erase_last_cell();
+        if (!characters.empty()) {
+          auto [bytes, cells] = characters.back();
+          answer.resize(answer.size() - bytes);
+          characters.pop_back();
+          for (; cells > 0; --cells) erase_last_cell();
         }
         break;
       case KeyKind::kCharacter:
         if (answer.size() + key.bytes.size() <= kTypedLineLimit) {
           answer += key.bytes;
-          character_sizes.push_back(key.bytes.size());
-          print_text(key.bytes);
+          characters.emplace_back(key.bytes.size(), print_text(key.bytes));
         }
         break;
     }

@@ -16,7 +16,8 @@ namespace rodozerez {
 
 // Opens the controlling terminal and puts it in raw mode, keeping any keys
 // typed ahead. Returns false when there is none. Also arranges that
-// SIGTERM, SIGHUP and SIGINT restore the terminal before the program ends.
+// SIGTERM, SIGHUP and SIGINT restore the terminal before the program ends,
+// and that a stop from outside (SIGTSTP) restores it until SIGCONT.
 bool open_console();
 
 // Uses standard output for plain text, without control sequences or keys:
@@ -33,9 +34,10 @@ void restore_console();
 // Blanks the terminal (screen and scrollback) and homes the cursor.
 void clear_screen();
 
-// Prints text at the cursor without ending the line. Untrusted bytes are
-// shown safely: no byte reaches the terminal as a control code.
-void print_text(std::string_view text);
+// Prints text at the cursor without ending the line; returns the cells it
+// took. Untrusted bytes are shown safely: no byte reaches the terminal as
+// a control code, and a terminal that is not UTF-8 gets ASCII only.
+std::size_t print_text(std::string_view text);
 
 // Moves the cursor to column 1 of the next row.
 void new_line();

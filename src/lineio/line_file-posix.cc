@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -172,9 +173,7 @@ InputFile open_for_reading(const std::string& path) {
   InputFile file;
   file.fd_ = std::move(fd);
   file.path_ = path;
-  file.mode_ = st.st_mode;
-  file.owner_ = st.st_uid;
-  file.group_ = st.st_gid;
+  file.opened_ = st;
   file.buffer_ = std::make_unique<char[]>(kReadBufferSize);
   file.refill();
   file.lf_file_ = !file.has_cr_before_end_of_data();
@@ -243,6 +242,14 @@ FileDescriptor open_existing_work_file(const std::string& path, struct stat& st)
   }
   lock_exclusively(fd, path);
   require_regular_file(fd, path, st);
+  // Another run's work file, or another file it is a hard link to, is
+  // never cut: taken over only when this is its one name and the path
+  // still names what was locked (a run that renamed it away unlocks it).
+  struct stat named;
+  if (st.st_nlink != 1 || lstat(path.c_str(), &named) != 0 || named.st_dev != st.st_dev ||
+      named.st_ino != st.st_ino) {
+    throw NumberedError(kPermissionDenied);
+  }
   // Not owning a left-over file is fine; it is replaced by the rename.
   (void)fchmod(fd.get(), 0600);
   return fd;
@@ -278,20 +285,99 @@ WorkFile open_for_writing(const std::string& directory) {
 
 // ---- Whole-file tasks -----------------------------------------------------
 
+namespace {
+
+// Extended attributes the work file takes from the input: the access ACL
+// and the user, security and trusted namespaces, as sed -i does.
+bool is_copied_attribute(std::string_view name) {
+  return name == "system.posix_acl_access" || name.starts_with("user.") ||
+         name.starts_with("security.") || name.starts_with("trusted.");
+}
+
+// An attribute this file system or this process cannot take is passed
+// over, like an owner it may not give.
+bool cannot_take(int err) {
+  return err == ENOTSUP || err == EPERM || err == EACCES || err == ENODATA || err == E2BIG ||
+         err == ERANGE;
+}
+
+void copy_attributes(int from, int to, const std::string& path) {
+  std::string names(1024, '\0');
+  ssize_t n;
+  while ((n = flistxattr(from, names.data(), names.size())) < 0 && errno == ERANGE) {
+    names.resize(names.size() * 4);
+  }
+  if (n < 0) {
+    if (cannot_take(errno)) return;
+    fail_with_errno(errno, path);
+  }
+  std::string value(256, '\0');
+  for (std::size_t at = 0; at < static_cast<std::size_t>(n);) {
+    std::string name(names.c_str() + at);
+    at += name.size() + 1;
+    if (!is_copied_attribute(name)) continue;
+    ssize_t size;
+    while ((size = fgetxattr(from, name.c_str(), value.data(), value.size())) < 0 &&
+           errno == ERANGE) {
+      value.resize(value.size() * 4);
+    }
+    if (size < 0 || fsetxattr(to, name.c_str(), value.data(), static_cast<std::size_t>(size), 0) != 0) {
+      if (cannot_take(errno)) continue;
+      fail_with_errno(errno, path);
+    }
+  }
+}
+
+// True while the input's name still stands for the file that was opened
+// and read, as it was: same file, same size, same modification time.
+bool unchanged_since_open(const std::string& path, const struct stat& opened) {
+  struct stat now;
+  if (lstat(path.c_str(), &now) != 0) return false;
+  return now.st_dev == opened.st_dev && now.st_ino == opened.st_ino &&
+         now.st_size == opened.st_size && now.st_mtim.tv_sec == opened.st_mtim.tv_sec &&
+         now.st_mtim.tv_nsec == opened.st_mtim.tv_nsec;
+}
+
+}  // namespace
+
+std::string read_file_end(InputFile& input, std::size_t most) {
+  struct stat st;
+  if (fstat(input.fd_.get(), &st) != 0) fail_with_errno(errno, input.path_);
+  std::size_t size = static_cast<std::size_t>(st.st_size);
+  std::size_t length = size < most ? size : most;
+  std::string end(length, '\0');
+  std::size_t got = 0;
+  while (got < length) {
+    ssize_t n = pread(input.fd_.get(), end.data() + got, length - got,
+                      static_cast<off_t>(size - length + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) fail_with_errno(errno, input.path_);
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  end.resize(got);
+  return end;
+}
+
 Replacement replace_input(WorkFile& work, InputFile& input) {
   work.flush(true);
   if (!work.check_->finish() && input.is_well_formed()) return Replacement::kNotWellFormed;
-  if (is_read_only(input.path_, input.mode_)) throw NumberedError(kPermissionDenied);
+  if (is_read_only(input.path_, input.opened_.st_mode)) throw NumberedError(kPermissionDenied);
   if (fsync(work.fd_.get()) != 0) fail_with_errno(errno, work.path_);
   // Owner and group first: fchown clears set-id bits, fchmod then restores
   // them. A process that may not give the file away keeps its own ownership.
-  bool same_owner = work.owner_ == input.owner_ && work.group_ == input.group_;
-  if (!same_owner && fchown(work.fd_.get(), input.owner_, input.group_) != 0 && errno != EPERM) {
+  bool same_owner = work.owner_ == input.opened_.st_uid && work.group_ == input.opened_.st_gid;
+  if (!same_owner && fchown(work.fd_.get(), input.opened_.st_uid, input.opened_.st_gid) != 0 && errno != EPERM) {
     fail_with_errno(errno, work.path_);
   }
-  if (fchmod(work.fd_.get(), input.mode_ & 07777) != 0) fail_with_errno(errno, work.path_);
-  if (int err = work.fd_.close_checked()) fail_with_errno(err, work.path_);
+  if (fchmod(work.fd_.get(), input.opened_.st_mode & 07777) != 0) fail_with_errno(errno, work.path_);
+  copy_attributes(input.fd_.get(), work.fd_.get(), work.path_);
+  if (!unchanged_since_open(input.path_, input.opened_)) return Replacement::kChangedElsewhere;
+  // Renamed while still open and locked, so no other run can take the
+  // work file over in between.
   if (rename(work.path_.c_str(), input.path_.c_str()) != 0) fail_with_errno(errno, input.path_);
+  // The data is on disk since the fsync: a failing close loses nothing.
+  (void)work.fd_.close_checked();
   input.fd_.reset();
   return Replacement::kReplaced;
 }

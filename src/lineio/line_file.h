@@ -8,6 +8,7 @@
 // held with an exclusive lock while they are open.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -35,6 +36,7 @@ inline constexpr std::size_t kLineBufferSize = RODOZEREZ_BUFFER_SIZE;
 enum class Replacement {
   kReplaced,       // the work file took its place
   kNotWellFormed,  // the rewritten text would break a well-formed document
+  kChangedElsewhere,  // another program changed or replaced the input meanwhile
 };
 
 // The input file being rewritten.
@@ -54,6 +56,7 @@ class InputFile {
   friend InputFile open_for_reading(const std::string& path);
   friend Replacement replace_input(class WorkFile& work, InputFile& input);
   friend void close_all_files(InputFile& input, class WorkFile& work);
+  friend std::string read_file_end(InputFile& input, std::size_t most);
 
   bool refill();
   bool has_cr_before_end_of_data();
@@ -61,9 +64,9 @@ class InputFile {
 
   FileDescriptor fd_;
   std::string path_;
-  mode_t mode_ = 0;
-  uid_t owner_ = 0;
-  gid_t group_ = 0;
+  // As it was when opened: its owner and bits for the work file, and to
+  // tell an edit made by another program since.
+  struct stat opened_ {};
   std::unique_ptr<char[]> buffer_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
@@ -123,9 +126,16 @@ WorkFile open_for_writing(const std::string& directory);
 // failure leaves the input as it was; both files are closed on success.
 //
 // The guard: a rewritten text that is not well-formed XML never replaces an
-// input that is (the input is parsed only then). Such a file is left
-// alone, with both files still open and the work file holding the text.
+// input that is (the input is parsed only then). Nor does it replace an
+// input that another program has changed or replaced since it was opened.
+// Such a file is left alone, with both files still open and the work file
+// holding the text. The work file stays open and locked through the
+// rename, and takes the input's ACL and extended attributes with it.
 Replacement replace_input(WorkFile& work, InputFile& input);
+
+// The last `most` bytes of the input (fewer when it is shorter), read
+// without moving its reading position.
+std::string read_file_end(InputFile& input, std::size_t most);
 
 // Flushes the work file so every line written so far is in it, then closes
 // both files. Both are closed whatever happens; the first failure met is

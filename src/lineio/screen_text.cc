@@ -34,6 +34,22 @@ constexpr char16_t kHighGlyphs[128] = {
 };
 
 constexpr char16_t kDeleteGlyph = 0x2302;  // byte 127
+constexpr char16_t kStandIn = 0xFFFD;      // for characters that hide or reorder text
+
+// Bidi controls and zero-width characters: they change what a name looks
+// like without showing themselves.
+bool hides_or_reorders(char32_t cp) {
+  return (cp >= 0x200B && cp <= 0x200F) || (cp >= 0x202A && cp <= 0x202E) || cp == 0x2060 ||
+         (cp >= 0x2066 && cp <= 0x2069) || cp == 0xFEFF;
+}
+
+// The code point of a well-formed UTF-8 sequence of `n` bytes.
+char32_t code_point(std::string_view sequence) {
+  auto b = [&](std::size_t i) { return static_cast<unsigned char>(sequence[i]); };
+  char32_t cp = b(0) & (0x7F >> sequence.size());
+  for (std::size_t i = 1; i < sequence.size(); ++i) cp = (cp << 6) | (b(i) & 0x3F);
+  return cp;
+}
 
 void append_utf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
@@ -62,8 +78,13 @@ void append_glyph_of_byte(std::string& out, unsigned char b) {
 
 }  // namespace
 
-std::size_t render_character(std::string_view text, std::size_t at, std::string& out) {
+std::size_t render_character(std::string_view text, std::size_t at, std::string& out,
+                             bool ascii_only) {
   auto lead = static_cast<unsigned char>(text[at]);
+  if (ascii_only) {
+    out += lead >= 32 && lead < 127 ? static_cast<char>(lead) : '?';
+    return 1;
+  }
   if (lead < 128) {
     append_glyph_of_byte(out, lead);
     return 1;
@@ -72,6 +93,10 @@ std::size_t render_character(std::string_view text, std::size_t at, std::string&
   if (n == 0 || is_c1_control(text.substr(at, n))) {
     append_glyph_of_byte(out, lead);
     return 1;
+  }
+  if (n == 3 && hides_or_reorders(code_point(text.substr(at, n)))) {
+    append_utf8(out, kStandIn);
+    return n;
   }
   out.append(text.substr(at, n));
   return n;

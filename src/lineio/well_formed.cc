@@ -2,7 +2,6 @@
 
 #include <expat.h>
 
-#include <climits>
 #include <new>
 
 namespace rodozerez {
@@ -18,10 +17,14 @@ WellFormedCheck::WellFormedCheck() : parser_(XML_ParserCreate(nullptr)) {
   XML_SetParamEntityParsing(parser_.get(), XML_PARAM_ENTITY_PARSING_NEVER);
 }
 
+// Expat copies each piece it is given into its own buffer before parsing
+// it, so a huge line goes in small parts: the parser then holds no more
+// than a part and its longest unfinished token.
+constexpr std::size_t kMostPerParse = 64 * 1024;
+
 void WellFormedCheck::feed(std::string_view bytes) {
-  // Pieces past INT_MAX bytes go in parts: expat takes an int length.
   while (!faulty_ && !bytes.empty()) {
-    std::size_t part = bytes.size() < INT_MAX ? bytes.size() : INT_MAX;
+    std::size_t part = bytes.size() < kMostPerParse ? bytes.size() : kMostPerParse;
     if (XML_Parse(parser_.get(), bytes.data(), static_cast<int>(part), XML_FALSE) !=
         XML_STATUS_OK) {
       if (XML_GetErrorCode(parser_.get()) == XML_ERROR_NO_MEMORY) throw std::bad_alloc();

@@ -26,4 +26,26 @@ void rewrite_metadata_reference(Pass& pass) {
   for (auto line : boilerplate::kTrailer) pass.work.write_line(line);
 }
 
+bool is_already_complete(std::string_view file_end) {
+  std::size_t end = file_end.find_last_not_of("\r\n");
+  if (end == std::string_view::npos) return false;
+  file_end = file_end.substr(0, end + 1);
+  for (std::string_view line_end : {"\r\n", "\n"}) {
+    // The trailer's rows from the last up, each after a line end but the first.
+    std::string_view rest = file_end;
+    bool whole = true;
+    for (auto row = boilerplate::kTrailer.rbegin(); whole && row != boilerplate::kTrailer.rend(); ++row) {
+      whole = rest.ends_with(*row);
+      if (whole) rest.remove_suffix(row->size());
+      if (whole && row + 1 != boilerplate::kTrailer.rend()) {
+        whole = rest.ends_with(line_end);
+        if (whole) rest.remove_suffix(line_end.size());
+      }
+    }
+    // The first row starts a line of its own.
+    if (whole && (rest.empty() || rest.back() == '\n' || rest.back() == '\r')) return true;
+  }
+  return false;
+}
+
 }  // namespace rodozerez

@@ -24,4 +24,14 @@ struct RunValues {
 // "</metadata>". Throws NumberedError: 62 when the input ends too early.
 void rewrite_file(InputFile& input, WorkFile& work, const RunValues& values);
 
+// How much of a file's end `is_already_complete` needs: the trailer with
+// either line end, and room for trailing empty lines.
+inline constexpr std::size_t kCompletedFileEndBytes = 16 * 1024;
+
+// True when `file_end`, the end of a file, is the trailer this tool
+// writes, whole lines with either line end, trailing empty lines aside:
+// the file was completed by an earlier run, and rewriting it again would
+// only damage it.
+bool is_already_complete(std::string_view file_end);
+
 }  // namespace rodozerez
