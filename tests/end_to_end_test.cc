@@ -11,9 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 #include "lineio/byte_text.h"
 #include "scratch.h"
@@ -416,7 +418,8 @@ TEST(EndToEnd, FileNamesCannotReachTheTerminalAsControlCodes) {
   ScratchDir dir;
   std::vector<std::string> hostile = {"a\x1b[2J\x1b]0;owned\x07.xml", "b\x9b" "31m.xml",
                                       "c\x1b[31mred.xml", "d\rhidden.xml", "e\b\b\bx.xml",
-                                      "f\xff\xc3(\xc2\x9b.xml", "g\x07" "bell.xml"};
+                                      "f\xff\xc3(\xc2\x9b.xml", "g\x07" "bell.xml",
+                                      "h\xe2\x80\xaelmx.exe.xml", "i\xe2\x80\x8bz.xml"};
   for (const auto& name : hostile) write_file(dir.file(name), complete_template());
   Terminal term(dir.path().string());
   EXPECT_EQ(answer(term, "y", "*"), 0);
@@ -427,9 +430,27 @@ TEST(EndToEnd, FileNamesCannotReachTheTerminalAsControlCodes) {
                                "e◘◘◘x.xml\n"),
             std::string::npos)
       << term.screen();
+  // A right-to-left override or a zero-width space would let a name pose as
+  // another: each shows as U+FFFD instead.
+  EXPECT_NE(term.screen().find("h\xef\xbf\xbdlmx.exe.xml\ni\xef\xbf\xbdz.xml\n"),
+            std::string::npos);
+  EXPECT_EQ(term.received().find("\xe2\x80\xae"), std::string::npos);
+  EXPECT_EQ(term.received().find("\xe2\x80\x8b"), std::string::npos);
   for (const auto& name : hostile) {
     EXPECT_NE(read_file(dir.file(name)).find("csdgm2.dtd"), std::string::npos) << name;
   }
+}
+
+// On a terminal whose locale is not UTF-8, a byte >= 0x80 could act as a
+// C1 control (0x9B is CSI): none is sent, whatever the names hold.
+TEST(EndToEnd, NonUtf8TerminalGetsOnlyAscii) {
+  ScratchDir dir;
+  write_file(dir.file("j\xe2\x80\x9b.xml"), complete_template());
+  write_file(dir.file("k\xe9t\x01.xml"), complete_template());
+  Terminal term(dir.path().string(), {}, {80, 24, {"LC_ALL=C"}});
+  EXPECT_EQ(answer(term, "y", "*"), 0);
+  for (unsigned char b : term.received()) ASSERT_LT(b, 0x80) << term.screen();
+  EXPECT_NE(term.screen().find("j???.xml\nk?t?.xml\n"), std::string::npos) << term.screen();
 }
 
 TEST(EndToEnd, TerminalSettingsAreRestoredOnExitAndOnSigterm) {
@@ -457,6 +478,62 @@ TEST(EndToEnd, TerminalSettingsAreRestoredOnExitAndOnSigterm) {
     EXPECT_EQ(after.c_lflag, before.c_lflag) << signal_number;
     EXPECT_EQ(after.c_iflag, before.c_iflag) << signal_number;
   }
+}
+
+// Stopped from outside (kill -TSTP) the tool gives the shell its terminal
+// back as it found it; continued, it takes the dialogue up in raw mode.
+TEST(EndToEnd, StopFromOutsideGivesTheTerminalBackUntilContinued) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), complete_template());
+  testing::RunOptions job;
+  job.as_job = true;
+  Terminal term(dir.path().string(), {}, job);
+  ASSERT_TRUE(term.wait_for("(->Y/N):"));
+  pid_t tool = tcgetpgrp(term.master());
+  ASSERT_GT(tool, 0);
+  auto local_flags = [&] {
+    termios now;
+    tcgetattr(term.master(), &now);
+    return now.c_lflag;
+  };
+  auto settles = [&](bool cooked) {
+    for (int i = 0; i < 600 && ((local_flags() & ICANON) != 0) != cooked; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return ((local_flags() & ICANON) != 0) == cooked;
+  };
+  kill(-tool, SIGTSTP);
+  EXPECT_TRUE(settles(true)) << "not cooked while stopped";
+  EXPECT_NE(local_flags() & ECHO, 0u);
+  kill(-tool, SIGCONT);
+  EXPECT_TRUE(settles(false)) << "not raw again once continued";
+  EXPECT_EQ(answer(term, "n", "a.xml"), 0);
+  EXPECT_NE(term.screen().find("(->Y/N):  n\n"), std::string::npos) << term.screen();
+  EXPECT_EQ(read_file(dir.file("a.xml")).find("FGDC_V2"), std::string::npos);
+}
+
+// A second run over files the first completed, as after a halt: nothing
+// changes and nothing counts as modified.
+TEST(EndToEnd, SecondRunLeavesCompletedFilesAsTheyAre) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), complete_template());
+  write_file(dir.file("b.xml"), testing::without_cr(complete_template()));
+  {
+    Terminal term(dir.path().string());
+    EXPECT_EQ(answer(term, "y", "*"), 0);
+  }
+  std::string a = read_file(dir.file("a.xml")), b = read_file(dir.file("b.xml"));
+  ASSERT_NE(b.find("</metadata>\n"), std::string::npos);
+  write_file(dir.file("a.xml"), a + "\r\n\r\n");  // trailing empty lines aside
+  Terminal term(dir.path().string());
+  EXPECT_EQ(answer(term, "y", "*"), 0);
+  EXPECT_NE(term.screen().find("a.xml\nAlready complete; left as it is.\nb.xml\nAlready "
+                               "complete; left as it is.\n\nFinished ------     0 files modified."),
+            std::string::npos)
+      << term.screen();
+  EXPECT_EQ(read_file(dir.file("a.xml")), a + "\r\n\r\n");
+  EXPECT_EQ(read_file(dir.file("b.xml")), b);
+  EXPECT_FALSE(file_exists(dir.file("tempxxx.xxx")));
 }
 
 TEST(EndToEnd, WithoutATerminalTheBatchDoesNotStart) {

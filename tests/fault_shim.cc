@@ -8,6 +8,8 @@
 //                ends with this text
 //   FAULT_SKIP   let this many matching calls pass first (default 0)
 //   FAULT_TIMES  fail this many times, then let calls pass (default: always)
+//   FAULT_DELAY_MS  instead of failing, hold each matching call this long,
+//                then let it pass: a slow disk at that step
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -41,6 +43,10 @@ bool fault_matches(const char* call, const char* path) {
   const char* times = std::getenv("FAULT_TIMES");
   if (times && failed >= std::atoi(times)) return false;
   ++failed;
+  if (const char* delay = std::getenv("FAULT_DELAY_MS")) {
+    usleep(static_cast<useconds_t>(std::atoi(delay)) * 1000);
+    return false;
+  }
   errno = std::atoi(std::getenv("FAULT_ERRNO") ? std::getenv("FAULT_ERRNO") : "5");
   return true;
 }

@@ -10,6 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <thread>
+#include <map>
+#include <cstdio>
+#include <chrono>
 
 #include "phase_runner.h"
 #include "scratch.h"
@@ -153,6 +157,66 @@ TEST(DiskFull, FileSizeLimitGives61AndLosesNothing) {
       << term.screen();
   EXPECT_EQ(read_file(dir.file("a.xml")), kTemplate);
   EXPECT_TRUE(file_exists(dir.file("tempxxx.xxx")));
+}
+
+// Options that slow one step of the cycle down in the real binary.
+testing::RunOptions slowed(const char* call, const char* path, int delay_ms) {
+  testing::RunOptions options;
+  options.environment = {std::string("LD_PRELOAD=") + FAULT_SHIM,
+                         std::string("FAULT_CALL=") + call, std::string("FAULT_PATH=") + path,
+                         "FAULT_DELAY_MS=" + std::to_string(delay_ms),
+                         "ASAN_OPTIONS=verify_asan_link_order=0"};
+  return options;
+}
+
+// Two runs in one folder: one over every file, slow at each rename, and
+// one over the last file, slow at its fsync, started while the first waits
+// to rename another file. Each file ends holding its own text, old or new,
+// never the other's.
+TEST(Overlap, TwoRunsInOneFolderNeverMixFiles) {
+  ScratchDir dir;
+  std::map<std::string, std::string> original, rewritten;
+  for (int i = 0; i < 4; ++i) {
+    std::string name = testing::numbered_name("f", 10 + i, ".xml");
+    original[name] = kTemplate;
+    original[name].replace(original[name].find("<metadata>"), 10,
+                           "<metadata>\r\n<!-- " + name + " -->");
+    rewritten[name] = testing::run_pass_today(original[name]).bytes;
+    write_file(dir.file(name), original[name]);
+  }
+  Terminal slow(dir.path().string(), {}, slowed("rename", ".xml", 1000));
+  Terminal fast(dir.path().string(), {}, slowed("fsync", "tempxxx.xxx", 1500));
+  slow.type("y\r*\r");
+  ASSERT_TRUE(fast.wait_for("(->Y/N):"));
+  ASSERT_TRUE(slow.wait_for("f10.xml"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into its rename
+  fast.type("y\rf13.xml\r");
+  fast.wait_exit();
+  slow.wait_exit();
+  for (const auto& [name, text] : original) {
+    std::string now = read_file(dir.file(name));
+    EXPECT_TRUE(now == text || now == rewritten[name]) << name << " holds another text";
+  }
+}
+
+// An edit another program makes while the file is being rewritten (here
+// during a slow fsync) stands: the file is skipped, not put back.
+TEST(Overlap, AnotherProgramsEditIsNeverUndone) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), kTemplate);
+  Terminal term(dir.path().string(), {}, slowed("fsync", "tempxxx.xxx", 1500));
+  term.type("y\ra.xml\r");
+  ASSERT_TRUE(term.wait_for("a.xml\n"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::string edited = kTemplate + "<!-- edited -->\r\n";
+  write_file(dir.file("edit.tmp"), edited);  // as sed -i does: a new file renamed in
+  ASSERT_EQ(std::rename(dir.file("edit.tmp").c_str(), dir.file("a.xml").c_str()), 0);
+  EXPECT_EQ(term.wait_exit(), 1);
+  EXPECT_NE(term.screen().find("a.xml\nFile changed by another program. Proceeding with next "
+                               "file.\n"),
+            std::string::npos)
+      << term.screen();
+  EXPECT_EQ(read_file(dir.file("a.xml")), edited);
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -181,6 +183,46 @@ TEST(OpenForWriting, LockedWorkFileIs70AndKeepsItsText) {
   EXPECT_EQ(error_of([&] { open_for_writing(dir.path().string()); }), kPermissionDenied);
   EXPECT_EQ(read_file(dir.file("tempxxx.xxx")), "held");
   close(holder);
+}
+
+// A work file that is a hard link to another file would write through to
+// that file: it is refused, and both names keep their text.
+TEST(OpenForWriting, HardLinkedWorkFileIs70AndBothStayWhole) {
+  ScratchDir dir;
+  write_file(dir.file("keep.xml"), "keep");
+  ASSERT_EQ(link(dir.file("keep.xml").c_str(), dir.file("tempxxx.xxx").c_str()), 0);
+  EXPECT_EQ(error_of([&] { open_for_writing(dir.path().string()); }), kPermissionDenied);
+  EXPECT_EQ(read_file(dir.file("keep.xml")), "keep");
+}
+
+// The access ACL (user nobody may write, the group may only read) and a
+// user attribute go with the text, as sed -i keeps them.
+TEST(ReplaceInput, KeepsTheInputsAclAndUserAttributes) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), "old\r\n");
+  std::string path = dir.file("a.xml");
+  // user::rw- user:65534:rw- group::r-- mask::rw- other::r--
+  const std::uint32_t acl[] = {2,          1u | (6u << 16), 0xFFFFFFFF, 2u | (6u << 16), 65534,
+                               4u | (4u << 16), 0xFFFFFFFF, 0x10u | (6u << 16), 0xFFFFFFFF,
+                               0x20u | (4u << 16), 0xFFFFFFFF};
+  if (setxattr(path.c_str(), "user.origin", "survey", 6, 0) != 0 ||
+      setxattr(path.c_str(), "system.posix_acl_access", acl, sizeof acl, 0) != 0) {
+    GTEST_SKIP() << "this file system takes no user attributes or ACLs";
+  }
+  InputFile in = open_for_reading(path);
+  WorkFile work = open_for_writing(dir.path().string());
+  work.write_line("new");
+  ASSERT_EQ(replace_input(work, in), Replacement::kReplaced);
+  char value[64];
+  ASSERT_EQ(getxattr(path.c_str(), "user.origin", value, sizeof value), 6);
+  EXPECT_EQ(std::string(value, 6), "survey");
+  char copied[sizeof acl];
+  ASSERT_EQ(getxattr(path.c_str(), "system.posix_acl_access", copied, sizeof copied),
+            static_cast<ssize_t>(sizeof acl));
+  EXPECT_EQ(std::memcmp(copied, acl, sizeof acl), 0);
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0664u);  // the group bits are the ACL's mask
 }
 
 TEST(ReplaceInput, PutsTheWorkFileInPlaceWithTheInputsBits) {

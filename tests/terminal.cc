@@ -176,6 +176,19 @@ Terminal::Terminal(const std::string& directory, const std::vector<std::string>&
     // A UTF-8 terminal unless a test says otherwise.
     setenv("LC_ALL", "C.UTF-8", 1);
     for (const auto& entry : options.environment) putenv(const_cast<char*>(entry.c_str()));
+    if (options.as_job) {
+      pid_t job = fork();
+      if (job == 0) {
+        setpgid(0, 0);
+      } else if (job > 0) {
+        setpgid(job, job);
+        tcsetpgrp(STDIN_FILENO, job);
+        int status;
+        while (waitpid(job, &status, 0) < 0 && errno == EINTR) {
+        }
+        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+      }
+    }
     std::vector<char*> argv;
     std::string program = tool_path();
     argv.push_back(program.data());

@@ -41,6 +41,11 @@ struct RunOptions {
   int rows = 24;
   std::vector<std::string> environment;  // extra NAME=value entries
   long file_size_limit = -1;              // RLIMIT_FSIZE in bytes, -1 for none
+  // Runs the tool as a job of its own under a waiting parent, as a shell
+  // with job control does, so that it can be stopped (SIGTSTP is dropped
+  // for a process group without a parent in its session to continue it).
+  // Signal it through the terminal's foreground group.
+  bool as_job = false;
 };
 
 // The binary running on a pseudo-terminal in `directory`.
