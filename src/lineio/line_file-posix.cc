@@ -50,6 +50,17 @@ void write_all(int fd, const char* data, std::size_t size, const std::string& pa
   }
 }
 
+// Up to `size` bytes from `offset` on, without moving the file's position;
+// 0 at the end of the file.
+std::size_t read_at(const FileDescriptor& fd, char* into, std::size_t size, off_t offset,
+                    const std::string& path) {
+  for (;;) {
+    ssize_t n = pread(fd.get(), into, size, offset);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) fail_with_errno(errno, path);
+  }
+}
+
 // The operator may not write the input, or it carries no write bit at all:
 // the second test makes root honour the read-only mark too.
 bool is_read_only(const std::string& path, mode_t mode) {
@@ -130,19 +141,14 @@ bool InputFile::has_cr_before_end_of_data() {
   if (stop_ < end_ || end_ == 0) return false;
   auto ahead = std::make_unique<char[]>(kReadBufferSize);
   for (off_t offset = static_cast<off_t>(end_);;) {
-    ssize_t n = pread(fd_.get(), ahead.get(), kReadBufferSize, offset);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail_with_errno(errno, path_);
-    }
-    if (n == 0) return false;
-    std::size_t size = static_cast<std::size_t>(n);
+    std::size_t size = read_at(fd_, ahead.get(), kReadBufferSize, offset, path_);
+    if (size == 0) return false;
     if (auto* eod = static_cast<const char*>(std::memchr(ahead.get(), kEndOfData, size))) {
       size = static_cast<std::size_t>(eod - ahead.get());
       return std::memchr(ahead.get(), '\r', size) != nullptr;
     }
     if (std::memchr(ahead.get(), '\r', size)) return true;
-    offset += n;
+    offset += static_cast<off_t>(size);
   }
 }
 
@@ -151,14 +157,10 @@ bool InputFile::has_cr_before_end_of_data() {
 bool InputFile::is_well_formed() {
   WellFormedCheck check;
   for (off_t offset = 0;;) {
-    ssize_t n = pread(fd_.get(), buffer_.get(), kReadBufferSize, offset);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail_with_errno(errno, path_);
-    }
-    if (n == 0) return check.finish();
-    check.feed({buffer_.get(), static_cast<std::size_t>(n)});
-    offset += n;
+    std::size_t size = read_at(fd_, buffer_.get(), kReadBufferSize, offset, path_);
+    if (size == 0) return check.finish();
+    check.feed({buffer_.get(), size});
+    offset += static_cast<off_t>(size);
   }
 }
 
@@ -348,12 +350,10 @@ std::string read_file_end(InputFile& input, std::size_t most) {
   std::string end(length, '\0');
   std::size_t got = 0;
   while (got < length) {
-    ssize_t n = pread(input.fd_.get(), end.data() + got, length - got,
-                      static_cast<off_t>(size - length + got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) fail_with_errno(errno, input.path_);
+    std::size_t n = read_at(input.fd_, end.data() + got, length - got,
+                            static_cast<off_t>(size - length + got), input.path_);
     if (n == 0) break;
-    got += static_cast<std::size_t>(n);
+    got += n;
   }
   end.resize(got);
   return end;
