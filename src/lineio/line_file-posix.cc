@@ -343,9 +343,7 @@ bool unchanged_since_open(const std::string& path, const struct stat& opened) {
 }  // namespace
 
 std::string read_file_end(InputFile& input, std::size_t most) {
-  struct stat st;
-  if (fstat(input.fd_.get(), &st) != 0) fail_with_errno(errno, input.path_);
-  std::size_t size = static_cast<std::size_t>(st.st_size);
+  std::size_t size = static_cast<std::size_t>(input.opened_.st_size);
   std::size_t length = size < most ? size : most;
   std::string end(length, '\0');
   std::size_t got = 0;

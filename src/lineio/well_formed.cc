@@ -3,6 +3,7 @@
 #include <expat.h>
 
 #include <new>
+#include <random>
 
 namespace rodozerez {
 
@@ -10,10 +11,27 @@ void WellFormedCheck::ParserFree::operator()(XML_ParserStruct* parser) const {
   XML_ParserFree(parser);
 }
 
+namespace {
+
+// The salt of the parser's hash tables, which keeps a document from being
+// made to collide in them. Expat draws a fresh one from the kernel for
+// every parser, a system call per file; one unpredictable salt per run
+// protects as well.
+unsigned long run_salt() {
+  static const unsigned long salt = [] {
+    std::random_device source;
+    return (static_cast<unsigned long>(source()) << 32) ^ source();
+  }();
+  return salt;
+}
+
+}  // namespace
+
 // No handlers are set: expat checks well-formedness on its own, and without
 // an external entity handler it never opens anything outside the document.
 WellFormedCheck::WellFormedCheck() : parser_(XML_ParserCreate(nullptr)) {
   if (!parser_) throw std::bad_alloc();
+  XML_SetHashSalt(parser_.get(), run_salt());
   XML_SetParamEntityParsing(parser_.get(), XML_PARAM_ENTITY_PARSING_NEVER);
 }
 
