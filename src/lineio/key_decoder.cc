@@ -17,6 +17,13 @@ void KeyDecoder::flush_utf8_as_stray_bytes(std::vector<Key>& keys) {
   state_ = State::kGround;
 }
 
+void KeyDecoder::start_utf8(unsigned char lead, bool after_escape) {
+  utf8_.assign(1, static_cast<char>(lead));
+  utf8_length_ = utf8_length_from_lead(lead);
+  utf8_after_escape_ = after_escape;
+  state_ = State::kUtf8;
+}
+
 void KeyDecoder::ground(unsigned char byte, std::vector<Key>& keys) {
   bool lf_of_crlf = byte == '\n' && after_cr_;
   after_cr_ = byte == '\r';
@@ -32,11 +39,8 @@ void KeyDecoder::ground(unsigned char byte, std::vector<Key>& keys) {
     // Tab, Ctrl+C and every other control key: ignored.
   } else if (byte < 128) {
     keys.push_back({KeyKind::kCharacter, std::string(1, static_cast<char>(byte))});
-  } else if (std::size_t n = utf8_length_from_lead(byte)) {
-    utf8_.assign(1, static_cast<char>(byte));
-    utf8_length_ = n;
-    utf8_after_escape_ = false;
-    state_ = State::kUtf8;
+  } else if (utf8_length_from_lead(byte)) {
+    start_utf8(byte, false);
   } else {
     keys.push_back({KeyKind::kCharacter, std::string(1, static_cast<char>(byte))});
   }
@@ -55,11 +59,8 @@ void KeyDecoder::feed(unsigned char byte, std::vector<Key>& keys) {
         state_ = State::kSs3;
       } else if (byte == kEscape) {
         // The first Escape was a key of its own; this one may start a sequence.
-      } else if (std::size_t n = utf8_length_from_lead(byte)) {
-        utf8_.assign(1, static_cast<char>(byte));
-        utf8_length_ = n;
-        utf8_after_escape_ = true;
-        state_ = State::kUtf8;
+      } else if (utf8_length_from_lead(byte)) {
+        start_utf8(byte, true);
       } else {
         state_ = State::kGround;  // Alt with a key: dropped with its key
       }

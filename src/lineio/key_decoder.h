@@ -39,6 +39,8 @@ class KeyDecoder {
 
   void ground(unsigned char byte, std::vector<Key>& keys);
   void flush_utf8_as_stray_bytes(std::vector<Key>& keys);
+  // A UTF-8 sequence begins; after Escape it is Alt with a key, dropped.
+  void start_utf8(unsigned char lead, bool after_escape);
 
   State state_ = State::kGround;
   std::string utf8_;                // a UTF-8 sequence being collected
