@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "lineio/file_names.h"
 #include "scratch.h"
 
 namespace rodozerez {
@@ -35,47 +34,6 @@ class InFolder {
 };
 
 using Names = std::vector<std::string>;
-
-TEST(Wildcard, StarAndQuestionMarkMatchAsOperatorsExpect) {
-  EXPECT_TRUE(matches_wildcard("*.xml", "a.xml"));
-  EXPECT_TRUE(matches_wildcard("*.xml", ".xml"));
-  EXPECT_FALSE(matches_wildcard("*.xml", "a.xml.bak"));
-  EXPECT_TRUE(matches_wildcard("doqq-?.xml", "doqq-1.xml"));
-  EXPECT_FALSE(matches_wildcard("doqq-?.xml", "doqq-12.xml"));
-  EXPECT_TRUE(matches_wildcard("*a*b*c", "xxaxxbxxbxc"));
-  EXPECT_TRUE(matches_wildcard("*", ""));
-  EXPECT_FALSE(matches_wildcard("?", ""));
-}
-
-TEST(Wildcard, LettersMatchInEitherCase) {
-  EXPECT_TRUE(matches_wildcard("*.XML", "tile.xml"));
-  EXPECT_TRUE(matches_wildcard("Tile*", "TILE.xml"));
-}
-
-TEST(Wildcard, StarDotStarMatchesNamesWithoutADot) {
-  EXPECT_TRUE(matches_wildcard("*.*", "README"));
-  EXPECT_FALSE(matches_wildcard("*.x*", "README"));
-}
-
-TEST(Wildcard, QuestionMarkIsOneWholeUtf8Character) {
-  EXPECT_TRUE(matches_wildcard("caf?.xml", "caf\xC3\xA9.xml"));
-  EXPECT_TRUE(matches_wildcard("?", "\xFF"));
-}
-
-TEST(Wildcard, LiteralsAreWholeCharactersTooSoWidthsNeverMisalign) {
-  EXPECT_TRUE(matches_wildcard("*?\xC3\xA9*x", "a\xC3\xA9" "b\xC3\xA9x"));
-  EXPECT_TRUE(matches_wildcard("*\xC3\xA9?.xml", "\xC3\xA9\xC3\xA9\xC3\xA9.xml"));
-  // A stray first byte of "é" is not the character "é".
-  EXPECT_FALSE(matches_wildcard("caf\xC3*", "caf\xC3\xA9"));
-  EXPECT_FALSE(matches_wildcard("*?\xD5*\x87", "\xBB\xCB\xD5\x87\xD5\x87"));
-}
-
-TEST(ListingOrder, CaseInsensitiveThenBytewise) {
-  EXPECT_TRUE(listed_before("a.xml", "B.xml"));
-  EXPECT_TRUE(listed_before("B.xml", "b.xml"));
-  EXPECT_FALSE(listed_before("b.xml", "B.xml"));
-  EXPECT_TRUE(listed_before("tile", "tile1"));
-}
 
 TEST(ListMatchingFiles, RegularFilesOnlyNeverHiddenLinksOrTheWorkFile) {
   ScratchDir dir;
