@@ -32,8 +32,8 @@ std::string joined(const std::vector<std::string>& lines, std::string_view line_
 bool has_element_markup(std::string_view line) {
   for (std::size_t i = 0; i + 1 < line.size(); ++i) {
     char c = line[i + 1];
-    if (line[i] == '<' && (std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == ':' ||
-                           c == '/')) {
+    if (line[i] == '<' &&
+        (std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == ':' || c == '/')) {
       return true;
     }
   }

@@ -33,7 +33,9 @@ TEST(Wildcard, QuestionMarkIsOneWholeUtf8Character) {
 }
 
 TEST(Wildcard, LiteralsAreWholeCharactersTooSoWidthsNeverMisalign) {
-  EXPECT_TRUE(matches_wildcard("*?\xC3\xA9*x", "a\xC3\xA9" "b\xC3\xA9x"));
+  EXPECT_TRUE(matches_wildcard("*?\xC3\xA9*x",
+                               "a\xC3\xA9"
+                               "b\xC3\xA9x"));
   EXPECT_TRUE(matches_wildcard("*\xC3\xA9?.xml", "\xC3\xA9\xC3\xA9\xC3\xA9.xml"));
   // A stray first byte of "é" is not the character "é".
   EXPECT_FALSE(matches_wildcard("caf\xC3*", "caf\xC3\xA9"));

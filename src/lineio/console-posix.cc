@@ -16,10 +16,10 @@
 #include <utility>
 #include <vector>
 
+#include "lineio/byte_text.h"
 #include "lineio/console.h"
 #include "lineio/key_decoder.h"
 #include "lineio/screen_text.h"
-#include "lineio/byte_text.h"
 
 namespace rodozerez {
 namespace {
@@ -81,7 +81,9 @@ std::size_t terminal_width() {
   return console.width;
 }
 
-void on_window_change(int) { width_changed = 1; }
+void on_window_change(int) {
+  width_changed = 1;
+}
 
 // Puts one rendered cell out and wraps as a cell console does: the cell in
 // the last column moves the cursor to the next row at once.
@@ -262,7 +264,9 @@ void new_line() {
   if (std::chrono::steady_clock::now() - console.last_flush >= kFlushInterval) flush_output();
 }
 
-void print_number(long number) { print_text(number_text(number)); }
+void print_number(long number) {
+  print_text(number_text(number));
+}
 
 std::optional<std::string> read_typed_line() {
   std::string answer;

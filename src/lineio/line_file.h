@@ -34,15 +34,14 @@ inline constexpr std::size_t kLineBufferSize = RODOZEREZ_BUFFER_SIZE;
 
 // What became of the input when its work file was to replace it.
 enum class Replacement {
-  kReplaced,       // the work file took its place
-  kNotWellFormed,  // the rewritten text would break a well-formed document
+  kReplaced,          // the work file took its place
+  kNotWellFormed,     // the rewritten text would break a well-formed document
   kChangedElsewhere,  // another program changed or replaced the input meanwhile
 };
 
 // The input file being rewritten.
 class InputFile {
  public:
-
   // The next line without its terminator. The view stays valid until the
   // next call. Throws 62 when no byte of a further line is left.
   std::string_view read_line();

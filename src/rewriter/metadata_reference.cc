@@ -34,7 +34,8 @@ bool is_already_complete(std::string_view file_end) {
     // The trailer's rows from the last up, each after a line end but the first.
     std::string_view rest = file_end;
     bool whole = true;
-    for (auto row = boilerplate::kTrailer.rbegin(); whole && row != boilerplate::kTrailer.rend(); ++row) {
+    for (auto row = boilerplate::kTrailer.rbegin(); whole && row != boilerplate::kTrailer.rend();
+         ++row) {
       whole = rest.ends_with(*row);
       if (whole) rest.remove_suffix(row->size());
       if (whole && row + 1 != boilerplate::kTrailer.rend()) {

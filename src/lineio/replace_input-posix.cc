@@ -1,0 +1,104 @@
+// The replace of an input by its work file: the guard, durability, what
+// the file keeps (owner, bits, ACL, attributes), the check that nobody
+// else changed the input meanwhile, and the atomic rename.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <string_view>
+
+#include "lineio/errors.h"
+#include "lineio/line_file.h"
+
+namespace rodozerez {
+namespace {
+
+// The operator may not write the input, or it carries no write bit at all:
+// the second test makes root honour the read-only mark too.
+bool is_read_only(const std::string& path, mode_t mode) {
+  return (mode & 0222) == 0 || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
+}
+
+// Extended attributes the work file takes from the input: the access ACL
+// and the user, security and trusted namespaces, as sed -i does.
+bool is_copied_attribute(std::string_view name) {
+  return name == "system.posix_acl_access" || name.starts_with("user.") ||
+         name.starts_with("security.") || name.starts_with("trusted.");
+}
+
+// An attribute this file system or this process cannot take is passed
+// over, like an owner it may not give.
+bool cannot_take(int err) {
+  return err == ENOTSUP || err == EPERM || err == EACCES || err == ENODATA || err == E2BIG ||
+         err == ERANGE;
+}
+
+void copy_attributes(int from, int to, const std::string& path) {
+  std::string names(1024, '\0');
+  ssize_t n;
+  while ((n = flistxattr(from, names.data(), names.size())) < 0 && errno == ERANGE) {
+    names.resize(names.size() * 4);
+  }
+  if (n < 0) {
+    if (cannot_take(errno)) return;
+    fail_with_errno(errno, path);
+  }
+  std::string value(256, '\0');
+  for (std::size_t at = 0; at < static_cast<std::size_t>(n);) {
+    std::string name(names.c_str() + at);
+    at += name.size() + 1;
+    if (!is_copied_attribute(name)) continue;
+    ssize_t size;
+    while ((size = fgetxattr(from, name.c_str(), value.data(), value.size())) < 0 &&
+           errno == ERANGE) {
+      value.resize(value.size() * 4);
+    }
+    if (size < 0 ||
+        fsetxattr(to, name.c_str(), value.data(), static_cast<std::size_t>(size), 0) != 0) {
+      if (cannot_take(errno)) continue;
+      fail_with_errno(errno, path);
+    }
+  }
+}
+
+// True while the input's name still stands for the file that was opened
+// and read, as it was: same file, same size, same modification time.
+bool unchanged_since_open(const std::string& path, const struct stat& opened) {
+  struct stat now;
+  if (lstat(path.c_str(), &now) != 0) return false;
+  return now.st_dev == opened.st_dev && now.st_ino == opened.st_ino &&
+         now.st_size == opened.st_size && now.st_mtim.tv_sec == opened.st_mtim.tv_sec &&
+         now.st_mtim.tv_nsec == opened.st_mtim.tv_nsec;
+}
+
+}  // namespace
+
+Replacement replace_input(WorkFile& work, InputFile& input) {
+  work.flush(true);
+  if (!work.check_->finish() && input.is_well_formed()) return Replacement::kNotWellFormed;
+  if (is_read_only(input.path_, input.opened_.st_mode)) throw NumberedError(kPermissionDenied);
+  if (fsync(work.fd_.get()) != 0) fail_with_errno(errno, work.path_);
+  // Owner and group first: fchown clears set-id bits, fchmod then restores
+  // them. A process that may not give the file away keeps its own ownership.
+  bool same_owner = work.owner_ == input.opened_.st_uid && work.group_ == input.opened_.st_gid;
+  if (!same_owner && fchown(work.fd_.get(), input.opened_.st_uid, input.opened_.st_gid) != 0 &&
+      errno != EPERM) {
+    fail_with_errno(errno, work.path_);
+  }
+  if (fchmod(work.fd_.get(), input.opened_.st_mode & 07777) != 0)
+    fail_with_errno(errno, work.path_);
+  copy_attributes(input.fd_.get(), work.fd_.get(), work.path_);
+  if (!unchanged_since_open(input.path_, input.opened_)) return Replacement::kChangedElsewhere;
+  // Renamed while still open and locked, so no other run can take the
+  // work file over in between.
+  if (rename(work.path_.c_str(), input.path_.c_str()) != 0) fail_with_errno(errno, input.path_);
+  // The data is on disk since the fsync: a failing close loses nothing.
+  (void)work.fd_.close_checked();
+  input.fd_.reset();
+  return Replacement::kReplaced;
+}
+
+}  // namespace rodozerez
