@@ -183,6 +183,7 @@ InputFile open_for_reading(const std::string& path) {
 void WorkFile::flush(bool start_writeback) {
   std::size_t size = std::exchange(used_, 0);
   if (size > 0) write_all(fd_.get(), buffer_.get(), size, path_);
+  written_ += size;
 #ifdef SYNC_FILE_RANGE_WRITE
   if (start_writeback) (void)sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
@@ -195,6 +196,7 @@ void WorkFile::append(std::string_view bytes) {
     // A piece larger than the buffer goes out directly, uncopied.
     if (bytes.size() >= kWriteBufferSize) {
       write_all(fd_.get(), bytes.data(), bytes.size(), path_);
+      written_ += bytes.size();
       check_->feed(bytes);
       return;
     }
@@ -252,7 +254,61 @@ FileDescriptor open_existing_work_file(const std::string& path, struct stat& st)
   return fd;
 }
 
+// Links an unnamed file to `path`. /proc gives any process a way to name
+// its O_TMPFILE; AT_EMPTY_PATH does the same where /proc is missing, for
+// a process that may.
+bool link_to(const FileDescriptor& fd, const std::string& path) {
+  std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+  if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  if (errno != ENOENT) return false;
+  return linkat(fd.get(), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
+}
+
 }  // namespace
+
+// A work file that is already there is taken over first, under the same
+// rules as in `open_for_writing`: locked, one link, still the one named.
+void WorkFile::take_name() {
+  if (named_) return;
+  if (!link_to(fd_, path_)) {
+    if (errno != EEXIST) fail_with_errno(errno, path_);
+    struct stat st;
+    FileDescriptor left = open_existing_work_file(path_, st);
+    if (unlink(path_.c_str()) != 0) fail_with_errno(errno, path_);
+    if (!link_to(fd_, path_)) {
+      // Another run made one in between.
+      if (errno == EEXIST) throw NumberedError(kPermissionDenied);
+      fail_with_errno(errno, path_);
+    }
+  }
+  named_ = true;
+}
+
+WorkFile open_unnamed_work_file(const std::string& directory) {
+  std::string folder = directory.empty() ? "." : directory;
+  FileDescriptor fd(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  if (!fd.is_open()) {
+    // No O_TMPFILE here (NFS, FUSE, older kernels), or no descriptor left.
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == EMFILE ||
+        errno == ENFILE) {
+      return {};
+    }
+    fail_with_errno(errno, folder);
+  }
+  std::string path = path_in(directory, kWorkFileName);
+  struct stat st;
+  lock_exclusively(fd, path);
+  require_regular_file(fd, path, st);
+  WorkFile file;
+  file.fd_ = std::move(fd);
+  file.path_ = path;
+  file.named_ = false;
+  file.owner_ = st.st_uid;
+  file.group_ = st.st_gid;
+  file.buffer_ = std::make_unique<char[]>(kWriteBufferSize);
+  file.check_.emplace();
+  return file;
+}
 
 WorkFile open_for_writing(const std::string& directory) {
   std::string path = path_in(directory, kWorkFileName);

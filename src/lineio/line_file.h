@@ -53,7 +53,8 @@ class InputFile {
 
  private:
   friend InputFile open_for_reading(const std::string& path);
-  friend Replacement replace_input(class WorkFile& work, InputFile& input);
+  friend Replacement finish_work_file(class WorkFile& work, InputFile& input);
+  friend Replacement put_in_place(class WorkFile& work, InputFile& input);
   friend void close_all_files(InputFile& input, class WorkFile& work);
   friend std::string read_file_end(InputFile& input, std::size_t most);
 
@@ -90,13 +91,21 @@ class WorkFile {
 
   bool is_open() const { return fd_.is_open(); }
 
+  // The bytes written to it so far.
+  std::size_t size() const { return written_; }
+
  private:
   friend WorkFile open_for_writing(const std::string& directory);
-  friend Replacement replace_input(WorkFile& work, InputFile& input);
+  friend WorkFile open_unnamed_work_file(const std::string& directory);
+  friend Replacement finish_work_file(WorkFile& work, InputFile& input);
+  friend void make_durable(WorkFile& work);
+  friend Replacement put_in_place(WorkFile& work, InputFile& input);
+  friend void leave_work_file(WorkFile& work, InputFile& input);
   friend void close_all_files(InputFile& input, WorkFile& work);
 
   void append(std::string_view bytes);
   void flush(bool start_writeback = false);
+  void take_name();
 
   FileDescriptor fd_;
   std::string path_;
@@ -104,6 +113,8 @@ class WorkFile {
   gid_t group_ = 0;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
+  std::size_t written_ = 0;
+  bool named_ = true;  // false until an unnamed work file takes the name
   std::string_view line_end_ = "\r\n";
   // Parses what is written, as it reaches the file.
   std::optional<WellFormedCheck> check_;
@@ -119,18 +130,44 @@ InputFile open_for_reading(const std::string& path);
 // a link or any other non-regular entry of that name gives 70.
 WorkFile open_for_writing(const std::string& directory);
 
-// Makes the work file durable and puts it in the input's place in one atomic
-// step: flush, guard, refuse a read-only input (70), fsync, take the input's
-// owner, group and permission bits, close, rename over the input. Any
-// failure leaves the input as it was; both files are closed on success.
-//
-// The guard: a rewritten text that is not well-formed XML never replaces an
-// input that is (the input is parsed only then). Nor does it replace an
-// input that another program has changed or replaced since it was opened.
-// Such a file is left alone, with both files still open and the work file
-// holding the text. The work file stays open and locked through the
-// rename, and takes the input's ACL and extended attributes with it.
+// A work file without a name yet, in `directory` (O_TMPFILE), locked: for
+// a file staged in a batch behind the one that holds the name
+// "tempxxx.xxx". It takes that name only when its turn comes. Returns a
+// closed WorkFile when none can be made now (a file system without
+// O_TMPFILE, no descriptor left): the caller then goes one file at a time.
+WorkFile open_unnamed_work_file(const std::string& directory);
+
+// Ends the staging of a work file: flushes it, starts its writeback and
+// frees the buffers of both files. The guard: a rewritten text that is not
+// well-formed XML never replaces an input that is (the input is parsed
+// only then): kNotWellFormed, and the file is to be left alone.
+Replacement finish_work_file(WorkFile& work, InputFile& input);
+
+// Waits until the work file's data is on disk.
+void make_durable(WorkFile& work);
+
+// Puts a durable work file in the input's place in one atomic step: gives
+// an unnamed one the work file's name, refuses a read-only input (70),
+// gives it the input's owner, group, permission bits, access ACL and
+// extended attributes, and renames it over the input, still open and
+// locked, so that no other run can take it over in between. An input that
+// another program has changed or replaced since it was opened is left as
+// it is (kChangedElsewhere), both files still open. Any failure leaves the
+// input as it was; both files are closed on success.
+Replacement put_in_place(WorkFile& work, InputFile& input);
+
+// One file at a time: finish, make durable, put in place.
 Replacement replace_input(WorkFile& work, InputFile& input);
+
+// A work file that is not to replace its input stays behind under the
+// work file's name, holding what was written, for the operator to look
+// at; both files are then closed. (A work file already there is taken over
+// as `open_for_writing` would.)
+void leave_work_file(WorkFile& work, InputFile& input);
+
+// Raises the soft limit on open files to the hard limit; returns the
+// limit now in force.
+std::size_t raise_open_file_limit();
 
 // The last `most` bytes of the input (fewer when it is shorter), read
 // without moving its reading position.

@@ -1,12 +1,16 @@
-// The replace of an input by its work file: the guard, durability, what
-// the file keeps (owner, bits, ACL, attributes), the check that nobody
-// else changed the input meanwhile, and the atomic rename.
+// The replace of an input by its work file, in three steps that a batch
+// takes for many files at once: the end of staging with the guard,
+// durability, and the put in place (what the file keeps: owner, bits, ACL,
+// attributes; the check that nobody else changed the input meanwhile; the
+// atomic rename).
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -76,11 +80,24 @@ bool unchanged_since_open(const std::string& path, const struct stat& opened) {
 
 }  // namespace
 
-Replacement replace_input(WorkFile& work, InputFile& input) {
+Replacement finish_work_file(WorkFile& work, InputFile& input) {
   work.flush(true);
-  if (!work.check_->finish() && input.is_well_formed()) return Replacement::kNotWellFormed;
-  if (is_read_only(input.path_, input.opened_.st_mode)) throw NumberedError(kPermissionDenied);
+  bool kept_whole = work.check_->finish() || !input.is_well_formed();
+  // A staged file waits with no buffer: a batch holds only descriptors.
+  work.check_.reset();
+  work.buffer_.reset();
+  input.buffer_.reset();
+  std::string().swap(input.spill_);
+  return kept_whole ? Replacement::kReplaced : Replacement::kNotWellFormed;
+}
+
+void make_durable(WorkFile& work) {
   if (fsync(work.fd_.get()) != 0) fail_with_errno(errno, work.path_);
+}
+
+Replacement put_in_place(WorkFile& work, InputFile& input) {
+  work.take_name();
+  if (is_read_only(input.path_, input.opened_.st_mode)) throw NumberedError(kPermissionDenied);
   // Owner and group first: fchown clears set-id bits, fchmod then restores
   // them. A process that may not give the file away keeps its own ownership.
   bool same_owner = work.owner_ == input.opened_.st_uid && work.group_ == input.opened_.st_gid;
@@ -99,6 +116,29 @@ Replacement replace_input(WorkFile& work, InputFile& input) {
   (void)work.fd_.close_checked();
   input.fd_.reset();
   return Replacement::kReplaced;
+}
+
+Replacement replace_input(WorkFile& work, InputFile& input) {
+  Replacement staged = finish_work_file(work, input);
+  if (staged != Replacement::kReplaced) return staged;
+  make_durable(work);
+  return put_in_place(work, input);
+}
+
+void leave_work_file(WorkFile& work, InputFile& input) {
+  if (work.is_open()) work.take_name();
+  close_all_files(input, work);
+}
+
+std::size_t raise_open_file_limit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+  if (limit.rlim_cur < limit.rlim_max) {
+    rlimit raised = limit;
+    raised.rlim_cur = limit.rlim_max;
+    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+  }
+  return limit.rlim_cur == RLIM_INFINITY ? SIZE_MAX : static_cast<std::size_t>(limit.rlim_cur);
 }
 
 }  // namespace rodozerez
