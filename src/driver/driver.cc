@@ -8,6 +8,7 @@
 // rename of a durable work file, so at every moment it exists whole.
 #include "driver/driver.h"
 
+#include <algorithm>
 #include <new>
 #include <string>
 #include <vector>
@@ -50,18 +51,6 @@ void show_information_screen() {
   for (auto line : kInformation) print_line(line);
 }
 
-// The processing stage of a run: the list, the values fixed for it, the
-// files of the cycle in progress, and what has happened so far.
-struct Batch {
-  const std::vector<ListedFile>& files;
-  const RunValues& values;
-  std::size_t next = 0;  // index of the file the cycle is at
-  std::size_t replaced = 0;
-  std::size_t skipped = 0;
-  InputFile input;
-  WorkFile work;
-};
-
 // The line that says why a file was left as it was.
 std::string_view skip_message(Replacement replacement) {
   switch (replacement) {
@@ -75,53 +64,190 @@ std::string_view skip_message(Replacement replacement) {
   return {};
 }
 
-// The per-file cycle for every file from `batch.next` on, then the folder
-// sync that makes the renames durable before the summary claims them.
-// Errors are thrown to the run's one handler.
+constexpr std::string_view kPastEndMessage =
+    "Error!  Processed past end of file. Proceeding with next file.";
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+// Files are committed in batches: each is rewritten into its work file and
+// waits, both files open and locked, until the batch is full; then all are
+// made durable (the first fsync commits the file system's journal for all
+// of them, the rest find their data already on disk) and put in place one
+// by one, in listing order. A batch is bounded in files, bytes and
+// descriptors.
+constexpr std::size_t kBatchFiles = 64;
+constexpr std::size_t kBatchBytes = 8 << 20;
+
+// Two descriptors a staged file, and room for everything else.
+std::size_t batch_limit(std::size_t open_file_limit) {
+  if (open_file_limit < 64 + 2) return 1;
+  return std::clamp<std::size_t>((open_file_limit - 64) / 2, 1, kBatchFiles);
+}
+
+// A file rewritten into its work file, waiting for its batch.
+struct StagedFile {
+  std::size_t index;  // in the file list
+  InputFile input;
+  WorkFile work;
+};
+
+// The processing stage of a run: the list, the values fixed for it, the
+// file being rewritten, the batch waiting, and what has happened so far.
+struct Batch {
+  Batch(const std::vector<ListedFile>& list, const RunValues& run_values)
+      : files(list), values(run_values) {}
+
+  const std::vector<ListedFile>& files;
+  const RunValues& values;
+  std::size_t limit = 1;
+  std::size_t next = 0;  // the file being rewritten
+  std::size_t replaced = 0;
+  std::size_t skipped = 0;
+  std::size_t last_named = kNone;  // the file whose name is the last line shown
+  InputFile input;
+  WorkFile work;
+  std::vector<StagedFile> staged;
+  std::size_t staged_bytes = 0;
+  std::size_t durable = 0;       // staged files on disk
+  std::size_t placed = 0;        // staged files done with
+  std::size_t failing = kNone;   // the staged file a commit step is at
+  bool unnamed_work_files = true;  // this file system makes them
+};
+
+void print_name(Batch& batch, std::size_t index) {
+  print_line(batch.files[index].name);
+  batch.last_named = index;
+}
+
+// What became of a file goes on the line below its name; the name comes
+// again when other lines stand between.
+void print_outcome(Batch& batch, std::size_t index, std::string_view message) {
+  if (batch.last_named != index && index < batch.files.size()) print_name(batch, index);
+  print_text(message);
+  batch.last_named = kNone;
+}
+
+// Puts the staged files that are on disk in their inputs' places, in
+// listing order; a file another program changed meanwhile is left alone.
+void place_durable_files(Batch& batch) {
+  while (batch.placed < batch.durable) {
+    StagedFile& file = batch.staged[batch.placed];
+    batch.failing = batch.placed;
+    Replacement replacement = put_in_place(file.work, file.input);
+    ++batch.placed;
+    if (replacement == Replacement::kReplaced) {
+      ++batch.replaced;
+      continue;
+    }
+    leave_work_file(file.work, file.input);
+    print_outcome(batch, file.index, skip_message(replacement));
+    new_line();
+    ++batch.skipped;
+  }
+  batch.failing = kNone;
+  if (batch.placed == batch.staged.size()) {
+    batch.staged.clear();
+    batch.staged_bytes = batch.durable = batch.placed = 0;
+  }
+}
+
+// Makes every staged file durable, then puts them in place.
+void commit_batch(Batch& batch) {
+  for (; batch.durable < batch.staged.size(); ++batch.durable) {
+    batch.failing = batch.durable;
+    make_durable(batch.staged[batch.durable].work);
+  }
+  place_durable_files(batch);
+}
+
+// The first file of a batch takes the work file's name; the files behind
+// it wait in unnamed work files. Where the file system makes none, the
+// batch is committed first and each file goes on its own.
+WorkFile open_work_file(Batch& batch, const std::string& directory) {
+  if (!batch.staged.empty() && batch.unnamed_work_files) {
+    WorkFile unnamed = open_unnamed_work_file(directory);
+    if (unnamed.is_open()) return unnamed;
+    batch.unnamed_work_files = false;
+  }
+  commit_batch(batch);
+  return open_for_writing(directory);
+}
+
+// Rewrites every file from `batch.next` on into its work file and commits
+// them batch by batch, then syncs the folder so the renames are durable
+// before the summary claims them. Errors are thrown to the run's one
+// handler.
 void rewrite_remaining_files(Batch& batch) {
   for (; batch.next < batch.files.size(); ++batch.next) {
     const ListedFile& file = batch.files[batch.next];
-    print_line(file.name);
+    print_name(batch, batch.next);
     batch.input = open_for_reading(file.path());
     // A file an earlier run completed is left alone: a second rewrite would
     // take the agency's own origin for somebody else's and repeat reports.
     if (is_already_complete(read_file_end(batch.input, kCompletedFileEndBytes))) {
       close_all_files(batch.input, batch.work);
-      print_line("Already complete; left as it is.");
+      print_outcome(batch, batch.next, "Already complete; left as it is.");
+      new_line();
       continue;
     }
-    batch.work = open_for_writing(file.directory);
+    batch.work = open_work_file(batch, file.directory);
     rewrite_file(batch.input, batch.work, batch.values);
-    Replacement replacement = replace_input(batch.work, batch.input);
-    if (replacement == Replacement::kReplaced) {
-      ++batch.replaced;
+    Replacement staged = finish_work_file(batch.work, batch.input);
+    if (staged != Replacement::kReplaced) {
+      // Those before it go in place first, as they would one at a time;
+      // the work file keeps the rewritten text to look at.
+      commit_batch(batch);
+      leave_work_file(batch.work, batch.input);
+      print_outcome(batch, batch.next, skip_message(staged));
+      new_line();
+      ++batch.skipped;
       continue;
     }
-    // Left as it was; the work file keeps the rewritten text to look at.
-    close_all_files(batch.input, batch.work);
-    print_line(skip_message(replacement));
-    ++batch.skipped;
+    batch.staged_bytes += batch.work.size();
+    batch.staged.push_back({batch.next, std::move(batch.input), std::move(batch.work)});
+    if (batch.staged.size() >= batch.limit || batch.staged_bytes >= kBatchBytes) {
+      commit_batch(batch);
+    }
   }
+  commit_batch(batch);
   if (batch.replaced > 0) sync_directory(batch.files.front().directory);
 }
 
 // The run's one error handler. 62, the input ending before a landmark,
-// skips the file: both files are closed, the work file keeping the lines
-// written so far, and the cycle goes on. Anything else, including a
-// failure to close after a 62, halts the run with its number; what was
-// renamed before is made durable first, so the screen never overstates.
-// Returns true when the run goes on.
+// skips the file: the files staged before it go in place, its work file
+// stays behind with the lines written so far, and the run goes on.
+// Anything else halts the run with its number, shown below the name of the
+// file it belongs to (again, when other names came between): files staged
+// before it that are on disk still go in place, and what was renamed is
+// made durable, so the screen never overstates. A failure on the way
+// (closing after a 62, a commit) takes over as the number shown, since one
+// file at a time would have met it first. Returns true when the run goes
+// on.
 bool handle_error(Batch& batch, int number) {
+  std::size_t file = batch.failing == kNone ? batch.next : batch.staged[batch.failing].index;
   try {
-    close_all_files(batch.input, batch.work);
+    if (batch.failing == kNone) {
+      if (number == kInputPastEnd) {
+        commit_batch(batch);
+        leave_work_file(batch.work, batch.input);
+        print_outcome(batch, batch.next, kPastEndMessage);
+        new_line();
+        ++batch.skipped;
+        ++batch.next;
+        return true;
+      }
+      commit_batch(batch);
+      try {
+        // Its work file stays behind with what was written, as named.
+        leave_work_file(batch.work, batch.input);
+      } catch (const NumberedError&) {
+        // Already halting; the number shown is the first failure.
+      }
+    } else if (batch.failing == batch.durable) {
+      place_durable_files(batch);  // the files before the one whose fsync failed
+    }
   } catch (const NumberedError& e) {
-    if (number == kInputPastEnd) number = e.number();
-  }
-  if (number == kInputPastEnd) {
-    print_line("Error!  Processed past end of file. Proceeding with next file.");
-    ++batch.skipped;
-    ++batch.next;
-    return true;
+    number = e.number();
+    if (batch.failing != kNone) file = batch.staged[batch.failing].index;
   }
   if (batch.replaced > 0) {
     try {
@@ -130,14 +256,15 @@ bool handle_error(Batch& batch, int number) {
       // Already halting; the number shown is the first failure.
     }
   }
-  print_text("Unknown error! - Program Halt.");
+  print_outcome(batch, file, "Unknown error! - Program Halt.");
   print_number(number);
   new_line();
   return false;
 }
 
 int rewrite_listed_files(const std::vector<ListedFile>& files, const RunValues& values) {
-  Batch batch{files, values, 0, 0, 0, {}, {}};
+  Batch batch(files, values);
+  batch.limit = batch_limit(raise_open_file_limit());
   for (;;) {
     int number = 0;
     try {

@@ -140,15 +140,15 @@ WorkFile open_unnamed_work_file(const std::string& directory);
 // Ends the staging of a work file: flushes it, starts its writeback and
 // frees the buffers of both files. The guard: a rewritten text that is not
 // well-formed XML never replaces an input that is (the input is parsed
-// only then): kNotWellFormed, and the file is to be left alone.
+// only then): kNotWellFormed, and the file is to be left alone. A
+// read-only input (also for root) is 70.
 Replacement finish_work_file(WorkFile& work, InputFile& input);
 
 // Waits until the work file's data is on disk.
 void make_durable(WorkFile& work);
 
 // Puts a durable work file in the input's place in one atomic step: gives
-// an unnamed one the work file's name, refuses a read-only input (70),
-// gives it the input's owner, group, permission bits, access ACL and
+// an unnamed one the work file's name, gives it the input's owner, group, permission bits, access ACL and
 // extended attributes, and renames it over the input, still open and
 // locked, so that no other run can take it over in between. An input that
 // another program has changed or replaced since it was opened is left as

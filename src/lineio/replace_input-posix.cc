@@ -83,6 +83,9 @@ bool unchanged_since_open(const std::string& path, const struct stat& opened) {
 Replacement finish_work_file(WorkFile& work, InputFile& input) {
   work.flush(true);
   bool kept_whole = work.check_->finish() || !input.is_well_formed();
+  if (kept_whole && is_read_only(input.path_, input.opened_.st_mode)) {
+    throw NumberedError(kPermissionDenied);
+  }
   // A staged file waits with no buffer: a batch holds only descriptors.
   work.check_.reset();
   work.buffer_.reset();
@@ -97,7 +100,6 @@ void make_durable(WorkFile& work) {
 
 Replacement put_in_place(WorkFile& work, InputFile& input) {
   work.take_name();
-  if (is_read_only(input.path_, input.opened_.st_mode)) throw NumberedError(kPermissionDenied);
   // Owner and group first: fchown clears set-id bits, fchmod then restores
   // them. A process that may not give the file away keeps its own ownership.
   bool same_owner = work.owner_ == input.opened_.st_uid && work.group_ == input.opened_.st_gid;
