@@ -133,7 +133,7 @@ std::string_view InputFile::read_line() {
 bool InputFile::has_cr_before_end_of_data() {
   if (std::memchr(buffer_.get(), '\r', stop_)) return true;
   if (stop_ < end_ || end_ == 0) return false;
-  auto ahead = std::make_unique<char[]>(kReadBufferSize);
+  auto ahead = std::make_unique_for_overwrite<char[]>(kReadBufferSize);
   for (off_t offset = static_cast<off_t>(end_);;) {
     std::size_t size = read_at(fd_, ahead.get(), kReadBufferSize, offset, path_);
     if (size == 0) return false;
@@ -170,7 +170,7 @@ InputFile open_for_reading(const std::string& path) {
   file.fd_ = std::move(fd);
   file.path_ = path;
   file.opened_ = st;
-  file.buffer_ = std::make_unique<char[]>(kReadBufferSize);
+  file.buffer_ = std::make_unique_for_overwrite<char[]>(kReadBufferSize);
   file.refill();
   file.lf_file_ = !file.has_cr_before_end_of_data();
   return file;
@@ -305,7 +305,7 @@ WorkFile open_unnamed_work_file(const std::string& directory) {
   file.named_ = false;
   file.owner_ = st.st_uid;
   file.group_ = st.st_gid;
-  file.buffer_ = std::make_unique<char[]>(kWriteBufferSize);
+  file.buffer_ = std::make_unique_for_overwrite<char[]>(kWriteBufferSize);
   file.check_.emplace();
   return file;
 }
@@ -331,7 +331,7 @@ WorkFile open_for_writing(const std::string& directory) {
   file.path_ = path;
   file.owner_ = st.st_uid;
   file.group_ = st.st_gid;
-  file.buffer_ = std::make_unique<char[]>(kWriteBufferSize);
+  file.buffer_ = std::make_unique_for_overwrite<char[]>(kWriteBufferSize);
   file.check_.emplace();
   return file;
 }
