@@ -1,8 +1,10 @@
 """Times a whole batch side by side: the tool driven on a pseudo-terminal,
-the durable floor, and sed -i; several alternating rounds over fresh copies
-of the same batch. Then the tool's peak memory on a file with one huge line.
+the per-file durable floor, the batched durable floor, and sed -i; several
+alternating rounds over fresh copies of the same batch. Then the tool's
+peak memory on a file with one huge line.
 
-usage: run_batch.py TOOL FLOOR SCRATCH [--files N] [--rounds R] [--huge-mb M]
+usage: run_batch.py TOOL FLOOR BATCHED_FLOOR SCRATCH [--files N] [--rounds R]
+                    [--huge-mb M]
 """
 import argparse
 import glob
@@ -51,12 +53,14 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("tool")
     parser.add_argument("floor")
+    parser.add_argument("batched_floor")
     parser.add_argument("scratch")
     parser.add_argument("--files", type=int, default=5000)
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--huge-mb", type=int, default=200)
     args = parser.parse_args()
     args.tool, args.floor = os.path.abspath(args.tool), os.path.abspath(args.floor)
+    args.batched_floor = os.path.abspath(args.batched_floor)
 
     master = os.path.join(args.scratch, "batch")
     work = os.path.join(args.scratch, "work")
@@ -79,16 +83,23 @@ def main():
         subprocess.run([args.floor] + files, check=True)
         return time.perf_counter() - start
 
+    def batched():
+        files = fresh_copy(master, work)
+        start = time.perf_counter()
+        subprocess.run([args.batched_floor] + files, check=True)
+        return time.perf_counter() - start
+
     def sed():
         files = fresh_copy(master, work)
         start = time.perf_counter()
         subprocess.run(["sed", "-i", "s/<metd>[0-9]*</<metd>20261208</"] + files, check=True)
         return time.perf_counter() - start
 
-    contenders = [("tool", tool), ("floor", floor), ("sed -i", sed)]
+    contenders = [("tool", tool), ("floor", floor), ("batched floor", batched), ("sed -i", sed)]
     times = {name: [] for name, _ in contenders}
     for r in range(args.rounds):
-        order = contenders[r % 3:] + contenders[:r % 3]  # alternate who goes first
+        k = r % len(contenders)
+        order = contenders[k:] + contenders[:k]  # alternate who goes first
         for name, run in order:
             times[name].append(run())
         print("round %d: %s" % (r + 1, ", ".join("%s %.2f s" % (n, times[n][-1]) for n, _ in contenders)),
@@ -104,9 +115,11 @@ def main():
 
     print("| tool / durable floor (medians; median of round ratios) | %.3f; %.3f |" %
           (median["tool"] / median["floor"], round_ratio("floor")))
+    print("| tool / batched durable floor (medians; median of round ratios) | %.3f; %.3f |" %
+          (median["tool"] / median["batched floor"], round_ratio("batched floor")))
     print("| tool / sed -i (medians; median of round ratios) | %.3f; %.3f |" %
           (median["tool"] / median["sed -i"], round_ratio("sed -i")))
-    for name in ("tool", "floor", "sed -i"):
+    for name in ("tool", "floor", "batched floor", "sed -i"):
         print("| %s, median of %d | %.2f s (%.2f ms per file) |" %
               (name, args.rounds, median[name], 1000 * median[name] / args.files))
 

@@ -219,5 +219,28 @@ TEST(Overlap, AnotherProgramsEditIsNeverUndone) {
   EXPECT_EQ(read_file(dir.file("a.xml")), edited);
 }
 
+// Files are made durable in batches. When the fsync of one of them fails,
+// those before it are put in place, it and those after it stay as they
+// were, and its name is shown again above the halt line.
+TEST(Batch, FailedSyncHaltsAtItsFileAfterPuttingTheFilesBeforeItInPlace) {
+  ScratchDir dir;
+  for (const char* name : {"a.xml", "b.xml", "c.xml", "d.xml"}) write_file(dir.file(name), kTemplate);
+  testing::RunOptions options;
+  options.environment = {std::string("LD_PRELOAD=") + FAULT_SHIM, "FAULT_CALL=fsync",
+                         "FAULT_ERRNO=5", "FAULT_SKIP=2", "ASAN_OPTIONS=verify_asan_link_order=0"};
+  Terminal term(dir.path().string(), {}, options);
+  term.type("y\r*\r");
+  EXPECT_EQ(term.wait_exit(), 2);
+  EXPECT_NE(term.screen().find("a.xml\nb.xml\nc.xml\nd.xml\nc.xml\nUnknown error! - Program "
+                               "Halt. 72\n"),
+            std::string::npos)
+      << term.screen();
+  std::string rewritten = testing::run_pass_today(kTemplate).bytes;
+  EXPECT_EQ(read_file(dir.file("a.xml")), rewritten);
+  EXPECT_EQ(read_file(dir.file("b.xml")), rewritten);
+  EXPECT_EQ(read_file(dir.file("c.xml")), kTemplate);
+  EXPECT_EQ(read_file(dir.file("d.xml")), kTemplate);
+}
+
 }  // namespace
 }  // namespace rodozerez
