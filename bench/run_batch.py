@@ -58,6 +58,7 @@ def main():
     parser.add_argument("--files", type=int, default=5000)
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--huge-mb", type=int, default=200)
+    parser.add_argument("--writer-mb", type=int, default=4096)
     args = parser.parse_args()
     args.tool, args.floor = os.path.abspath(args.tool), os.path.abspath(args.floor)
     args.batched_floor = os.path.abspath(args.batched_floor)
@@ -122,6 +123,21 @@ def main():
     for name in ("tool", "floor", "batched floor", "sed -i"):
         print("| %s, median of %d | %.2f s (%.2f ms per file) |" %
               (name, args.rounds, median[name], 1000 * median[name] / args.files))
+
+    # Beside another program writing a large file without pause: the tool
+    # must not wait for that program's data (it syncs its whole file system
+    # only while little else is dirty).
+    writer_path = os.path.join(args.scratch, "writer.bin")
+    fresh_copy(master, work)
+    writer = subprocess.Popen(["dd", "if=/dev/zero", "of=" + writer_path, "bs=1M",
+                               "count=%d" % args.writer_mb], stderr=subprocess.DEVNULL)
+    time.sleep(1.0)  # let its dirty data build up
+    seconds, status, _ = run_tool(args.tool, work)
+    writer.kill()
+    writer.wait()
+    os.remove(writer_path)
+    print("| tool beside a %d MB writer | %.2f s (%.2f x its median alone; status %d) |" %
+          (args.writer_mb, seconds, seconds / median["tool"], status))
 
     # Peak memory for one line of args.huge_mb megabytes.
     huge = os.path.join(args.scratch, "huge")

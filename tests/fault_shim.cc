@@ -1,8 +1,9 @@
 // A fault injector for the tests, loaded with LD_PRELOAD into the real
 // binary: makes one chosen system call fail with a chosen errno.
 //
-//   FAULT_CALL   the call: open, openat, read, write, fsync, fchmod, fchown,
-//                close, rename, flock, ftruncate
+//   FAULT_CALL   the call: open, openat, read, write, fsync, syncfs, fchmod,
+//                fchown, close, rename, flock, ftruncate; or several,
+//                separated by commas
 //   FAULT_ERRNO  the errno it fails with (a number)
 //   FAULT_PATH   only calls on a path, or a descriptor open on a path, that
 //                ends with this text
@@ -21,12 +22,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
 bool fault_matches(const char* call, const char* path) {
   const char* wanted = std::getenv("FAULT_CALL");
-  if (!wanted || std::strcmp(wanted, call) != 0) return false;
+  if (!wanted) return false;
+  std::string calls = std::string(",") + wanted + ",";
+  if (calls.find(std::string(",") + call + ",") == std::string::npos) return false;
   const char* suffix = std::getenv("FAULT_PATH");
   if (suffix) {
     if (!path) return false;
@@ -78,7 +82,7 @@ extern "C" {
 int open(const char* path, int flags, ...) {
   va_list args;
   va_start(args, flags);
-  mode_t mode = (flags & O_CREAT) ? va_arg(args, mode_t) : 0;
+  mode_t mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(args, mode_t) : 0;
   va_end(args);
   if (fault_matches("open", path)) return -1;
   return next<int (*)(const char*, int, ...)>("open")(path, flags, mode);
@@ -87,7 +91,7 @@ int open(const char* path, int flags, ...) {
 int open64(const char* path, int flags, ...) {
   va_list args;
   va_start(args, flags);
-  mode_t mode = (flags & O_CREAT) ? va_arg(args, mode_t) : 0;
+  mode_t mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(args, mode_t) : 0;
   va_end(args);
   if (fault_matches("open", path)) return -1;
   return next<int (*)(const char*, int, ...)>("open64")(path, flags, mode);
@@ -106,6 +110,11 @@ ssize_t write(int fd, const void* buffer, size_t size) {
 int fsync(int fd) {
   FD_FAULT("fsync", fd);
   return next<int (*)(int)>("fsync")(fd);
+}
+
+int syncfs(int fd) {
+  FD_FAULT("syncfs", fd);
+  return next<int (*)(int)>("syncfs")(fd);
 }
 
 int fchmod(int fd, mode_t mode) {

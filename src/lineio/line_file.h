@@ -99,6 +99,7 @@ class WorkFile {
   friend WorkFile open_unnamed_work_file(const std::string& directory);
   friend Replacement finish_work_file(WorkFile& work, InputFile& input);
   friend void make_durable(WorkFile& work);
+  friend bool sync_file_system_of(WorkFile& work);
   friend Replacement put_in_place(WorkFile& work, InputFile& input);
   friend void leave_work_file(WorkFile& work, InputFile& input);
   friend void close_all_files(InputFile& input, WorkFile& work);
@@ -146,6 +147,15 @@ Replacement finish_work_file(WorkFile& work, InputFile& input);
 
 // Waits until the work file's data is on disk.
 void make_durable(WorkFile& work);
+
+// Makes everything written to the file system that holds `work` durable
+// at once (syncfs): one journal commit and one cache flush for a whole
+// batch, where an fsync per file costs a flush each. Done only while
+// little else on the machine waits to be written back, so that another
+// program's large writes never stall the run; returns false when it was
+// not done or failed, and the caller then fsyncs file by file, which also
+// tells which file an error belongs to.
+bool sync_file_system_of(WorkFile& work);
 
 // Puts a durable work file in the input's place in one atomic step: gives
 // an unnamed one the work file's name, gives it the input's owner, group, permission bits, access ACL and

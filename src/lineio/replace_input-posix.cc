@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -92,6 +93,38 @@ Replacement finish_work_file(WorkFile& work, InputFile& input) {
   input.buffer_.reset();
   std::string().swap(input.spill_);
   return kept_whole ? Replacement::kReplaced : Replacement::kNotWellFormed;
+}
+
+namespace {
+
+// Most bytes other programs may have waiting for writeback before a
+// batch is synced file by file instead of with the whole file system.
+constexpr std::size_t kMostOtherDirtyBytes = 64 << 20;
+
+// The bytes the kernel has waiting to be written back, machine-wide, from
+// /proc/meminfo ("Dirty:" and "Writeback:", in kB); none known: as if
+// too many.
+std::size_t dirty_bytes() {
+  FileDescriptor fd(open("/proc/meminfo", O_RDONLY | O_CLOEXEC));
+  if (!fd.is_open()) return SIZE_MAX;
+  char text[8192];
+  ssize_t n = read(fd.get(), text, sizeof text - 1);
+  if (n <= 0) return SIZE_MAX;
+  std::string_view info(text, static_cast<std::size_t>(n));
+  std::size_t total = 0;
+  for (std::string_view field : {"\nDirty:", "\nWriteback:"}) {
+    std::size_t at = info.find(field);
+    if (at == std::string_view::npos) return SIZE_MAX;
+    total += std::strtoull(text + at + field.size(), nullptr, 10) * 1024;
+  }
+  return total;
+}
+
+}  // namespace
+
+bool sync_file_system_of(WorkFile& work) {
+  if (dirty_bytes() > kMostOtherDirtyBytes) return false;
+  return syncfs(work.fd_.get()) == 0;
 }
 
 void make_durable(WorkFile& work) {
