@@ -1,8 +1,8 @@
 // The batched durable floor: the least a crash-safe in-place rewrite must
 // do when it commits files in batches. For each batch of up to 64 files
 // named on the command line: read each whole and write it whole to a new
-// file beside it; fsync those in order (the first commits the journal for
-// all); rename each over its original.
+// file beside it; one syncfs for all of them; rename each over its
+// original.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,9 +44,7 @@ int main(int argc, char** argv) {
       if (!stage(argv[i], bytes, out)) return perror(argv[i]), 1;
       staged.push_back(out);
     }
-    for (int fd : staged) {
-      if (fsync(fd) != 0) return perror("fsync"), 1;
-    }
+    if (syncfs(staged.front()) != 0) return perror("syncfs"), 1;
     for (int i = first; i < end; ++i) {
       std::string path = argv[i];
       if (rename((path + ".new").c_str(), path.c_str()) != 0) return perror("rename"), 1;
