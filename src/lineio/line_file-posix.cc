@@ -284,6 +284,18 @@ void WorkFile::take_name() {
   named_ = true;
 }
 
+WorkFile WorkFile::on(FileDescriptor fd, std::string path, const struct stat& st, bool named) {
+  WorkFile file;
+  file.fd_ = std::move(fd);
+  file.path_ = std::move(path);
+  file.named_ = named;
+  file.owner_ = st.st_uid;  // as created, so an fchown to the same is skipped
+  file.group_ = st.st_gid;
+  file.buffer_ = std::make_unique_for_overwrite<char[]>(kWriteBufferSize);
+  file.check_.emplace();
+  return file;
+}
+
 WorkFile open_unnamed_work_file(const std::string& directory) {
   std::string folder = directory.empty() ? "." : directory;
   FileDescriptor fd(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
@@ -299,15 +311,7 @@ WorkFile open_unnamed_work_file(const std::string& directory) {
   struct stat st;
   lock_exclusively(fd, path);
   require_regular_file(fd, path, st);
-  WorkFile file;
-  file.fd_ = std::move(fd);
-  file.path_ = path;
-  file.named_ = false;
-  file.owner_ = st.st_uid;
-  file.group_ = st.st_gid;
-  file.buffer_ = std::make_unique_for_overwrite<char[]>(kWriteBufferSize);
-  file.check_.emplace();
-  return file;
+  return WorkFile::on(std::move(fd), path, st, false);
 }
 
 WorkFile open_for_writing(const std::string& directory) {
@@ -326,14 +330,7 @@ WorkFile open_for_writing(const std::string& directory) {
   }
   // Locked before it is cut, so a holder elsewhere never loses its text.
   if (st.st_size > 0 && ftruncate(fd.get(), 0) != 0) fail_with_errno(errno, path);
-  WorkFile file;
-  file.fd_ = std::move(fd);
-  file.path_ = path;
-  file.owner_ = st.st_uid;
-  file.group_ = st.st_gid;
-  file.buffer_ = std::make_unique_for_overwrite<char[]>(kWriteBufferSize);
-  file.check_.emplace();
-  return file;
+  return WorkFile::on(std::move(fd), path, st, true);
 }
 
 // ---- Whole-file tasks -----------------------------------------------------

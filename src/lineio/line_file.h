@@ -104,6 +104,9 @@ class WorkFile {
   friend void leave_work_file(WorkFile& work, InputFile& input);
   friend void close_all_files(InputFile& input, WorkFile& work);
 
+  // A work file on `fd`, open and locked, whose name is, or is to be, `path`.
+  static WorkFile on(FileDescriptor fd, std::string path, const struct stat& st, bool named);
+
   void append(std::string_view bytes);
   void flush(bool start_writeback = false);
   void take_name();
