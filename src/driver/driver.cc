@@ -2,10 +2,12 @@
 //
 // With any text on the command line it shows the information screen. With
 // none it asks its two questions, lists every matching file, fixes today's
-// date, and rewrites each file in place through the work file. A file that
-// ends before a landmark is reported and left as it was; any other error
-// halts the run with its number. The input is replaced only by an atomic
-// rename of a durable work file, so at every moment it exists whole.
+// date, and rewrites each file in place through its work file, committing
+// files in batches. A file that ends before a landmark, was completed
+// before, would come out broken or was changed by another program is
+// reported and left as it was; any other error halts the run with its
+// number. The input is replaced only by an atomic rename of a durable work
+// file, so at every moment it exists whole.
 #include "driver/driver.h"
 
 #include <algorithm>
@@ -107,9 +109,9 @@ struct Batch {
   WorkFile work;
   std::vector<StagedFile> staged;
   std::size_t staged_bytes = 0;
-  std::size_t durable = 0;       // staged files on disk
-  std::size_t placed = 0;        // staged files done with
-  std::size_t failing = kNone;   // the staged file a commit step is at
+  std::size_t durable = 0;         // staged files on disk
+  std::size_t placed = 0;          // staged files done with
+  std::size_t failing = kNone;     // the staged file a commit step is at
   bool unnamed_work_files = true;  // this file system makes them
 };
 
@@ -154,8 +156,7 @@ void place_durable_files(Batch& batch) {
 // are synced with their file system at once where that is cheap; one on
 // its own, or when that is not done, each is fsynced in turn.
 void commit_batch(Batch& batch) {
-  if (batch.staged.size() - batch.durable > 1 &&
-      sync_file_system_of(batch.staged.back().work)) {
+  if (batch.staged.size() - batch.durable > 1 && sync_file_system_of(batch.staged.back().work)) {
     batch.durable = batch.staged.size();
   }
   for (; batch.durable < batch.staged.size(); ++batch.durable) {

@@ -34,7 +34,7 @@ inline constexpr std::size_t kLineBufferSize = RODOZEREZ_BUFFER_SIZE;
 
 // What became of the input when its work file was to replace it.
 enum class Replacement {
-  kReplaced,          // the work file took its place
+  kReplaced,          // the work file took its place (from finish_work_file: may take it)
   kNotWellFormed,     // the rewritten text would break a well-formed document
   kChangedElsewhere,  // another program changed or replaced the input meanwhile
 };
@@ -161,12 +161,11 @@ void make_durable(WorkFile& work);
 bool sync_file_system_of(WorkFile& work);
 
 // Puts a durable work file in the input's place in one atomic step: gives
-// an unnamed one the work file's name, gives it the input's owner, group, permission bits, access ACL and
-// extended attributes, and renames it over the input, still open and
-// locked, so that no other run can take it over in between. An input that
-// another program has changed or replaced since it was opened is left as
-// it is (kChangedElsewhere), both files still open. Any failure leaves the
-// input as it was; both files are closed on success.
+// an unnamed one the work file's name, gives it the input's owner, group, permission bits, access
+// ACL and extended attributes, and renames it over the input, still open and locked, so that no
+// other run can take it over in between. An input that another program has changed or replaced
+// since it was opened is left as it is (kChangedElsewhere), both files still open. Any failure
+// leaves the input as it was; both files are closed on success.
 Replacement put_in_place(WorkFile& work, InputFile& input);
 
 // One file at a time: finish, make durable, put in place.
