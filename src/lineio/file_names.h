@@ -7,7 +7,7 @@
 
 namespace rodozerez {
 
-// The specification that names every file, with or without a dot.
+// The wildcard pattern that names every file, with or without a dot.
 inline constexpr std::string_view kEveryName = "*.*";
 
 bool matches_wildcard(std::string_view pattern, std::string_view name);

@@ -2,6 +2,8 @@
 // more line is handled, and the fixed trailer ends the document. Nothing of
 // the input after that line is read; the trailer takes the place of its
 // metadata contact, standard name and version and closing tags.
+#include <string>
+
 #include "rewriter/boilerplate.h"
 #include "rewriter/phases.h"
 
@@ -26,25 +28,29 @@ void rewrite_metadata_reference(Pass& pass) {
   for (auto line : boilerplate::kTrailer) pass.work.write_line(line);
 }
 
+namespace {
+
+// The trailer's rows joined by `line_end`, without a line end after the last.
+std::string trailer_text(std::string_view line_end) {
+  std::string text;
+  for (auto row : boilerplate::kTrailer) {
+    if (!text.empty()) text += line_end;
+    text += row;
+  }
+  return text;
+}
+
+}  // namespace
+
 bool is_already_complete(std::string_view file_end) {
-  std::size_t end = file_end.find_last_not_of("\r\n");
-  if (end == std::string_view::npos) return false;
-  file_end = file_end.substr(0, end + 1);
-  for (std::string_view line_end : {"\r\n", "\n"}) {
-    // The trailer's rows from the last up, each after a line end but the first.
-    std::string_view rest = file_end;
-    bool whole = true;
-    for (auto row = boilerplate::kTrailer.rbegin(); whole && row != boilerplate::kTrailer.rend();
-         ++row) {
-      whole = rest.ends_with(*row);
-      if (whole) rest.remove_suffix(row->size());
-      if (whole && row + 1 != boilerplate::kTrailer.rend()) {
-        whole = rest.ends_with(line_end);
-        if (whole) rest.remove_suffix(line_end.size());
-      }
-    }
-    // The first row starts a line of its own.
-    if (whole && (rest.empty() || rest.back() == '\n' || rest.back() == '\r')) return true;
+  static const std::string kWritten[] = {trailer_text("\r\n"), trailer_text("\n")};
+  // Trailing empty lines aside (npos + 1 leaves nothing).
+  file_end = file_end.substr(0, file_end.find_last_not_of("\r\n") + 1);
+  for (const std::string& trailer : kWritten) {
+    if (!file_end.ends_with(trailer)) continue;
+    // The trailer's first row starts a line of its own.
+    std::string_view before = file_end.substr(0, file_end.size() - trailer.size());
+    if (before.empty() || before.back() == '\n' || before.back() == '\r') return true;
   }
   return false;
 }
