@@ -72,10 +72,8 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 // Files are committed in batches: each is rewritten into its work file and
 // waits, both files open and locked, until the batch is full; then all are
-// made durable (the first fsync commits the file system's journal for all
-// of them, the rest find their data already on disk) and put in place one
-// by one, in listing order. A batch is bounded in files, bytes and
-// descriptors.
+// made durable together and put in place one by one, in listing order. A
+// batch is bounded in files, bytes and descriptors.
 constexpr std::size_t kBatchFiles = 64;
 constexpr std::size_t kBatchBytes = 8 << 20;
 
@@ -124,7 +122,7 @@ void print_name(Batch& batch, std::size_t index) {
 // again when other lines stand between.
 void print_outcome(Batch& batch, std::size_t index, std::string_view message) {
   if (batch.last_named != index && index < batch.files.size()) print_name(batch, index);
-  print_text(message);
+  print_line(message);
   batch.last_named = kNone;
 }
 
@@ -142,7 +140,6 @@ void place_durable_files(Batch& batch) {
     }
     leave_work_file(file.work, file.input);
     print_outcome(batch, file.index, skip_message(replacement));
-    new_line();
     ++batch.skipped;
   }
   batch.failing = kNone;
@@ -164,6 +161,16 @@ void commit_batch(Batch& batch) {
     make_durable(batch.staged[batch.durable].work);
   }
   place_durable_files(batch);
+}
+
+// The file being rewritten is not to replace its input: those staged before
+// it go in place first, as they would one at a time, and its work file
+// stays behind with what was written, for the operator to look at.
+void leave_behind(Batch& batch, std::string_view message) {
+  commit_batch(batch);
+  leave_work_file(batch.work, batch.input);
+  print_outcome(batch, batch.next, message);
+  ++batch.skipped;
 }
 
 // The first file of a batch takes the work file's name; the files behind
@@ -193,20 +200,13 @@ void rewrite_remaining_files(Batch& batch) {
     if (is_already_complete(read_file_end(batch.input, kCompletedFileEndBytes))) {
       close_all_files(batch.input, batch.work);
       print_outcome(batch, batch.next, "Already complete; left as it is.");
-      new_line();
       continue;
     }
     batch.work = open_work_file(batch, file.directory);
     rewrite_file(batch.input, batch.work, batch.values);
     Replacement staged = finish_work_file(batch.work, batch.input);
     if (staged != Replacement::kReplaced) {
-      // Those before it go in place first, as they would one at a time;
-      // the work file keeps the rewritten text to look at.
-      commit_batch(batch);
-      leave_work_file(batch.work, batch.input);
-      print_outcome(batch, batch.next, skip_message(staged));
-      new_line();
-      ++batch.skipped;
+      leave_behind(batch, skip_message(staged));
       continue;
     }
     batch.staged_bytes += batch.work.size();
@@ -234,11 +234,7 @@ bool handle_error(Batch& batch, int number) {
   try {
     if (batch.failing == kNone) {
       if (number == kInputPastEnd) {
-        commit_batch(batch);
-        leave_work_file(batch.work, batch.input);
-        print_outcome(batch, batch.next, kPastEndMessage);
-        new_line();
-        ++batch.skipped;
+        leave_behind(batch, kPastEndMessage);
         ++batch.next;
         return true;
       }
@@ -263,9 +259,7 @@ bool handle_error(Batch& batch, int number) {
       // Already halting; the number shown is the first failure.
     }
   }
-  print_outcome(batch, file, "Unknown error! - Program Halt.");
-  print_number(number);
-  new_line();
+  print_outcome(batch, file, "Unknown error! - Program Halt." + number_text(number));
   return false;
 }
 

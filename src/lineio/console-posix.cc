@@ -16,7 +16,6 @@
 #include <utility>
 #include <vector>
 
-#include "lineio/byte_text.h"
 #include "lineio/console.h"
 #include "lineio/key_decoder.h"
 #include "lineio/screen_text.h"
@@ -262,10 +261,6 @@ void new_line() {
   console.pending_output += console.plain ? "\n" : "\r\n";
   console.column = 0;
   if (std::chrono::steady_clock::now() - console.last_flush >= kFlushInterval) flush_output();
-}
-
-void print_number(long number) {
-  print_text(number_text(number));
 }
 
 std::optional<std::string> read_typed_line() {

@@ -42,9 +42,6 @@ std::size_t print_text(std::string_view text);
 // Moves the cursor to column 1 of the next row.
 void new_line();
 
-// Prints a number as a sign place, its digits and one space.
-void print_number(long number);
-
 // Reads one line typed at the keyboard, echoing it; Enter ends it.
 // Returns nothing when the terminal has gone away.
 std::optional<std::string> read_typed_line();

@@ -272,6 +272,7 @@ void WorkFile::take_name() {
   if (named_) return;
   if (!link_to(fd_, path_)) {
     if (errno != EEXIST) fail_with_errno(errno, path_);
+    // The one there is held locked while its name is taken away.
     struct stat st;
     FileDescriptor left = open_existing_work_file(path_, st);
     if (unlink(path_.c_str()) != 0) fail_with_errno(errno, path_);

@@ -78,10 +78,10 @@ class InputFile {
 };
 
 // The work file: written through a large buffer, since it is only a staging
-// copy until `replace_input` makes it durable and renames it.
+// copy until it is made durable and put in the input's place.
 class WorkFile {
  public:
-  // Writes the text and CR LF.
+  // Writes the text and the line end.
   void write_line(std::string_view text);
   // Writes the pieces one after another as one line, then the line end.
   void write_line(std::initializer_list<std::string_view> pieces);

@@ -43,7 +43,7 @@ bool hides_or_reorders(char32_t cp) {
          (cp >= 0x2066 && cp <= 0x2069) || cp == 0xFEFF;
 }
 
-// The code point of a well-formed UTF-8 sequence of `n` bytes.
+// The code point of one whole, well-formed UTF-8 sequence.
 char32_t code_point(std::string_view sequence) {
   auto b = [&](std::size_t i) { return static_cast<unsigned char>(sequence[i]); };
   char32_t cp = b(0) & (0x7F >> sequence.size());
