@@ -11,6 +11,7 @@
 #include "driver/driver.h"
 
 #include <algorithm>
+#include <chrono>
 #include <new>
 #include <string>
 #include <vector>
@@ -73,9 +74,12 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 // Files are committed in batches: each is rewritten into its work file and
 // waits, both files open and locked, until the batch is full; then all are
 // made durable together and put in place one by one, in listing order. A
-// batch is bounded in files, bytes and descriptors.
+// batch is bounded in files, bytes and descriptors, and in time: on a slow
+// or loaded machine no rewritten file waits long for its commit, so a run
+// cut short has done what it could.
 constexpr std::size_t kBatchFiles = 64;
 constexpr std::size_t kBatchBytes = 8 << 20;
+constexpr auto kBatchTime = std::chrono::milliseconds(50);
 
 // Two descriptors a staged file, and room for everything else.
 std::size_t batch_limit(std::size_t open_file_limit) {
@@ -107,6 +111,7 @@ struct Batch {
   WorkFile work;
   std::vector<StagedFile> staged;
   std::size_t staged_bytes = 0;
+  std::chrono::steady_clock::time_point staged_since;  // when the batch's first file was
   std::size_t durable = 0;         // staged files on disk
   std::size_t placed = 0;          // staged files done with
   std::size_t failing = kNone;     // the staged file a commit step is at
@@ -209,9 +214,12 @@ void rewrite_remaining_files(Batch& batch) {
       leave_behind(batch, skip_message(staged));
       continue;
     }
+    auto now = std::chrono::steady_clock::now();
+    if (batch.staged.empty()) batch.staged_since = now;
     batch.staged_bytes += batch.work.size();
     batch.staged.push_back({batch.next, std::move(batch.input), std::move(batch.work)});
-    if (batch.staged.size() >= batch.limit || batch.staged_bytes >= kBatchBytes) {
+    if (batch.staged.size() >= batch.limit || batch.staged_bytes >= kBatchBytes ||
+        now - batch.staged_since >= kBatchTime) {
       commit_batch(batch);
     }
   }
