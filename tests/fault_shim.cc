@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -37,13 +38,14 @@ bool fault_matches(const char* call, const char* path) {
     std::size_t n = std::strlen(path), m = std::strlen(suffix);
     if (n < m || std::strcmp(path + n - m, suffix) != 0) return false;
   }
-  static int skipped = 0;
+  // Replaced inputs are closed on a thread of their own: counts are shared.
+  static std::atomic<int> skipped = 0;
   const char* skip = std::getenv("FAULT_SKIP");
   if (skip && skipped < std::atoi(skip)) {
     ++skipped;
     return false;
   }
-  static int failed = 0;
+  static std::atomic<int> failed = 0;
   const char* times = std::getenv("FAULT_TIMES");
   if (times && failed >= std::atoi(times)) return false;
   ++failed;

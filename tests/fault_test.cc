@@ -277,5 +277,25 @@ TEST(Batch, WithoutUnnamedWorkFilesEachFileGoesOnItsOwn) {
   }
 }
 
+// Replaced inputs are closed beside the run, which waits for no more than a
+// few of them at a time: with every such close slow (a device that takes
+// its time to trim), the queue fills and drains, and the run still ends
+// with every file rewritten. (A replaced input's descriptor path ends in
+// "(deleted)".)
+TEST(Batch, SlowClosesOfReplacedInputsFillTheQueueAndTheRunStillCompletes) {
+  ScratchDir dir;
+  constexpr int kFiles = 80;
+  for (int i = 0; i < kFiles; ++i) write_file(dir.file(testing::numbered_name("t", 100 + i, ".xml")), kTemplate);
+  Terminal term(dir.path().string(), {}, slowed("close", "(deleted)", 10));
+  term.type("y\r*\r");
+  EXPECT_EQ(term.wait_exit(), 0) << term.screen();
+  EXPECT_NE(term.screen().find("Finished ------    80 files modified."), std::string::npos)
+      << term.screen();
+  std::string rewritten = testing::run_pass_today(kTemplate).bytes;
+  for (int i = 0; i < kFiles; ++i) {
+    EXPECT_EQ(read_file(dir.file(testing::numbered_name("t", 100 + i, ".xml"))), rewritten) << i;
+  }
+}
+
 }  // namespace
 }  // namespace rodozerez

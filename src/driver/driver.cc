@@ -224,6 +224,7 @@ void rewrite_remaining_files(Batch& batch) {
     }
   }
   commit_batch(batch);
+  wait_for_replaced_inputs();
   if (batch.replaced > 0) sync_directory(batch.files.front().directory);
 }
 

@@ -22,6 +22,8 @@ class FileDescriptor {
   ~FileDescriptor() { reset(); }
 
   int get() const { return fd_; }
+  // Hands the descriptor over, open, to the caller.
+  int release() { return std::exchange(fd_, -1); }
   bool is_open() const { return fd_ >= 0; }
 
   // Closes the descriptor, ignoring the result: for files only read, and

@@ -190,6 +190,14 @@ std::string read_file_end(InputFile& input, std::size_t most);
 // thrown after that. With nothing open it does nothing.
 void close_all_files(InputFile& input, WorkFile& work);
 
+// Closes an input that a rename has replaced, beside the run: on a file
+// system that trims freed blocks, that close waits for the device.
+void close_replaced_input(FileDescriptor fd);
+
+// Waits until every replaced input handed to `close_replaced_input` is
+// closed, its blocks freed.
+void wait_for_replaced_inputs();
+
 // fsyncs a directory, so that renames made in it are on disk.
 void sync_directory(const std::string& directory);
 

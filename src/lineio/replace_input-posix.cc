@@ -149,7 +149,7 @@ Replacement put_in_place(WorkFile& work, InputFile& input) {
   if (rename(work.path_.c_str(), input.path_.c_str()) != 0) fail_with_errno(errno, input.path_);
   // The data is on disk since the fsync: a failing close loses nothing.
   (void)work.fd_.close_checked();
-  input.fd_.reset();
+  close_replaced_input(std::move(input.fd_));
   return Replacement::kReplaced;
 }
 
