@@ -56,7 +56,7 @@ def main():
     parser.add_argument("batched_floor")
     parser.add_argument("scratch")
     parser.add_argument("--files", type=int, default=5000)
-    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--rounds", type=int, default=7)
     parser.add_argument("--huge-mb", type=int, default=200)
     parser.add_argument("--writer-mb", type=int, default=4096)
     args = parser.parse_args()
