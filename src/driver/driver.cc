@@ -193,7 +193,8 @@ WorkFile open_work_file(Batch& batch, const std::string& directory) {
 
 // Rewrites every file from `batch.next` on into its work file and commits
 // them batch by batch, then syncs the folder so the renames are durable
-// before the summary claims them. Errors are thrown to the run's one
+// before the summary claims them. The replaced inputs, closed beside the
+// run, are all closed by then too. Errors are thrown to the run's one
 // handler.
 void rewrite_remaining_files(Batch& batch) {
   for (; batch.next < batch.files.size(); ++batch.next) {
