@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "lineio/byte_text.h"
 #include "lineio/console.h"
 #include "lineio/key_decoder.h"
 #include "lineio/screen_text.h"
@@ -149,8 +150,7 @@ bool locale_is_utf8() {
   std::string codeset = nl_langinfo(CODESET);
   std::setlocale(LC_CTYPE, previous.c_str());
   std::erase(codeset, '-');
-  for (char& c : codeset) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-  return codeset == "UTF8";
+  return upper_case(codeset) == "UTF8";
 }
 
 int first_terminal_output(int tty_fd) {

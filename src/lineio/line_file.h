@@ -161,11 +161,13 @@ void make_durable(WorkFile& work);
 bool sync_file_system_of(WorkFile& work);
 
 // Puts a durable work file in the input's place in one atomic step: gives
-// an unnamed one the work file's name, gives it the input's owner, group, permission bits, access
-// ACL and extended attributes, and renames it over the input, still open and locked, so that no
-// other run can take it over in between. An input that another program has changed or replaced
-// since it was opened is left as it is (kChangedElsewhere), both files still open. Any failure
-// leaves the input as it was; both files are closed on success.
+// an unnamed one the work file's name, gives it the input's owner, group,
+// permission bits, access ACL and extended attributes, and renames it over
+// the input, still open and locked, so that no other run can take it over
+// in between. An input that another program has changed or replaced since
+// it was opened is left as it is (kChangedElsewhere), both files still
+// open. Any failure leaves the input as it was; both files are closed on
+// success.
 Replacement put_in_place(WorkFile& work, InputFile& input);
 
 // One file at a time: finish, make durable, put in place.
