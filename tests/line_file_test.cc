@@ -53,6 +53,22 @@ int error_of(const std::function<void()>& step) {
 
 using Lines = std::vector<std::string>;
 
+// The end of a file, as the completed-file test sees it: taken from what
+// the first read brought in for a small file, read apart for a large one,
+// and the reading position is left where it was either way.
+TEST(ReadFileEnd, IsTheFilesLastBytesWhateverItsSize) {
+  for (std::size_t size : {std::size_t{10}, 3 * kLineBufferSize + 5}) {
+    std::string text = "a\r\n";
+    for (std::size_t i = 0; text.size() < size; ++i) text += static_cast<char>('a' + i % 26);
+    ScratchDir dir;
+    write_file(dir.file("in.xml"), text);
+    InputFile in = open_for_reading(dir.file("in.xml"));
+    EXPECT_EQ(read_file_end(in, 6), text.substr(text.size() - 6)) << size;
+    EXPECT_EQ(read_file_end(in, 2 * size), text) << size;
+    EXPECT_EQ(in.read_line(), "a") << size;
+  }
+}
+
 TEST(ReadLine, CrLfAndLoneCrEndLinesThenPastEndIs62) {
   EXPECT_EQ(read_all("a\r\nb\r\n").lines, (Lines{"a", "b"}));
   EXPECT_EQ(read_all("a\r\nb\r\n").error, kInputPastEnd);

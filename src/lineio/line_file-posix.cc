@@ -339,6 +339,11 @@ WorkFile open_for_writing(const std::string& directory) {
 std::string read_file_end(InputFile& input, std::size_t most) {
   std::size_t size = static_cast<std::size_t>(input.opened_.st_size);
   std::size_t length = size < most ? size : most;
+  // Just opened, a file the first read took whole (a template always) is
+  // in the buffer already: no second read.
+  if (input.pos_ == 0 && input.end_ == size) {
+    return std::string(input.buffer_.get() + size - length, length);
+  }
   std::string end(length, '\0');
   std::size_t got = 0;
   while (got < length) {
