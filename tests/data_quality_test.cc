@@ -30,10 +30,20 @@ TEST(DataQuality, ReportsFollowTheAttributeAccuracySection) {
                              {"    <lineage>", "    </lineage>", "  </dataqual>"}}));
 }
 
-TEST(DataQuality, ExistingReportsStayAfterTheInsertedOnes) {
-  auto r = data_quality({"    </attracc>", "    <logic>Checked.</logic>", "  </dataqual>"});
+// The inserted reports are the only ones: the template's own logic and
+// completeness reports right after the attribute accuracy go, whole, on one
+// line or several, with attributes or closing themselves.
+TEST(DataQuality, ExistingReportsGiveWayToTheInsertedOnes) {
+  auto r = data_quality({"    </attracc>", "    <logic>Checked.</logic>", "    <complete>",
+                         "      Complete.", "    </complete>", "    <posacc>", "  </dataqual>"});
+  EXPECT_EQ(r.lines, concat({{"    </attracc>"}, kReports, {"    <posacc>", "  </dataqual>"}}));
+  r = data_quality({"    </attracc>", "    <complete/>", "    <logic Sync=\"TRUE\">", "    </logic>",
+                    "  </dataqual>"});
+  EXPECT_EQ(r.lines, concat({{"    </attracc>"}, kReports, {"  </dataqual>"}}));
+  // Only reports that follow at once: a later one is the template's own.
+  r = data_quality({"    </attracc>", "    <posacc/>", "    <logic>Checked.</logic>", "  </dataqual>"});
   EXPECT_EQ(r.lines, concat({{"    </attracc>"}, kReports,
-                             {"    <logic>Checked.</logic>", "  </dataqual>"}}));
+                             {"    <posacc/>", "    <logic>Checked.</logic>", "  </dataqual>"}}));
 }
 
 TEST(DataQuality, LandmarkSharingALineStillMarksTheSpot) {

@@ -1,15 +1,19 @@
-// The citation rules. The line after "<citeinfo>" decides: an origin that is
-// missing, empty, or names the distribution organisation in both its forms
-// gets the imagery agency as originator; an origin naming anybody else is
-// removed. The publication-date line with the current year always follows.
+// The citation rules. The line after "<citeinfo>" decides. An origin that
+// is missing, has no value, or names the distribution organisation in both
+// its forms gets the imagery agency as originator; an origin naming anybody
+// else is kept as it stands, and so are the origins that follow it at once.
+// Then comes the publication-date line with the current year: the
+// template's own publication date right after the origins gives way to it,
+// and any other line there (a title, say) is kept, after it. A citation
+// thus always holds an originator and exactly one publication date.
 //
-// An element the rules drop or replace goes whole: from its start tag
-// through the first line holding its end tag, however many lines its value
-// spans, so no stray end tag is left behind. Both forms of the
-// organisation's name are looked for over all of those lines together.
-// A line that is neither an origin nor the template's own publication date
-// (a title, say) is kept, right after the publication date.
+// Elements are taken whole, from the start tag (with or without
+// attributes) through the first line holding the end tag, however many
+// lines they span, so no stray end tag is left behind. Both forms of the
+// organisation's name are looked for over all of an origin's lines
+// together.
 #include <string>
+#include <vector>
 
 #include "rewriter/boilerplate.h"
 #include "rewriter/phases.h"
@@ -18,6 +22,24 @@ namespace rodozerez {
 namespace {
 
 namespace bp = boilerplate;
+
+constexpr Element kOrigin{bp::kOriginStartTag, bp::kOriginEndTag};
+constexpr Element kPubdate{bp::kPubdateStartTag, bp::kPubdateEndTag};
+
+// The most of an origin element held while the rules decide what becomes
+// of it. A longer one names no organisation: it is kept, written as read,
+// so that memory still follows the longest line.
+constexpr std::size_t kHeldOriginBytes = 64 * 1024;
+
+// The first origin element of the citation, read whole.
+struct Origin {
+  std::vector<std::string> lines;  // as read, for writing unchanged
+  std::size_t bytes = 0;
+  bool spilled = false;  // too long to hold: already written as read
+  bool abbreviation = false;
+  bool name = false;
+  bool value = false;  // anything but blanks between its tags
+};
 
 void write_origin(Pass& pass, std::string_view start_line, std::string_view end_line) {
   pass.work.write_line(start_line);
@@ -29,57 +51,85 @@ void write_publication_date(Pass& pass) {
   pass.work.write_line({bp::kPubdateOpen, pass.values.current_year, bp::kPubdateEndTag});
 }
 
-// Reads on from the current line through the first line that holds
-// `end_tag` (the current line itself, when it does), writing none of them.
-// True when those lines, together, name the distribution organisation in
-// both its forms.
-bool consume_element(Pass& pass, std::string_view end_tag) {
-  bool abbreviation = false;
-  bool name = false;
-  for (;;) {
-    abbreviation = abbreviation || contains(pass.line, bp::kDistributorAbbreviation);
-    name = name || contains(pass.line, bp::kDistributorName);
-    if (contains(pass.line, end_tag)) return abbreviation && name;
-    read_next(pass);
+// The part of one of the origin's lines that lies between its tags.
+std::string_view between_tags(std::string_view line, bool start_line) {
+  if (start_line) {
+    if (closes_itself(line, kOrigin)) return {};
+    std::size_t close = line.find('>', start_tag_at(line, kOrigin));
+    line = close == std::string_view::npos ? std::string_view{} : line.substr(close + 1);
   }
+  return line.substr(0, line.find(kOrigin.end_tag));
+}
+
+// Reads the origin element that starts on the current line, writing
+// nothing unless it is too long to hold.
+Origin read_origin(Pass& pass) {
+  Origin origin;
+  walk_element(pass, kOrigin, [&](std::string_view line) {
+    bool start_line = origin.lines.empty() && !origin.spilled;
+    origin.abbreviation = origin.abbreviation || contains(line, bp::kDistributorAbbreviation);
+    origin.name = origin.name || contains(line, bp::kDistributorName);
+    origin.value = origin.value ||
+                   between_tags(line, start_line).find_first_not_of(" \t\r\n") != std::string_view::npos;
+    if (!origin.spilled && origin.bytes + line.size() > kHeldOriginBytes) {
+      for (const auto& held : origin.lines) pass.work.write_line(held);
+      origin.lines.clear();
+      origin.spilled = true;
+    }
+    if (origin.spilled) {
+      pass.work.write_line(line);
+    } else {
+      origin.bytes += line.size();
+      origin.lines.emplace_back(line);
+    }
+  });
+  return origin;
+}
+
+// The first origin: the agency goes in where it has no value or names the
+// distributor in both forms; otherwise it stays as it was, all its lines.
+void complete_first_origin(Pass& pass) {
+  bool alone = trimmed(pass.line) == bp::kOriginStartTag;
+  Origin origin = read_origin(pass);
+  if (origin.spilled) return;
+  if (origin.value && !(origin.abbreviation && origin.name)) {
+    for (const auto& line : origin.lines) pass.work.write_line(line);
+    return;
+  }
+  if (!alone) {
+    // The start tag shares its line: a fixed block takes the element's place.
+    write_origin(pass, bp::kOriginStartLine, bp::kOriginEndLine);
+    return;
+  }
+  // The start tag stands alone and is kept; so is an end tag that stands
+  // alone right after it (the template's empty element).
+  bool own_end = origin.lines.size() == 2 && trimmed(origin.lines[1]) == bp::kOriginEndTag;
+  write_origin(pass, origin.lines.front(), own_end ? origin.lines[1] : bp::kOriginEndLine);
 }
 
 }  // namespace
 
 void apply_citation_rules(Pass& pass) {
   read_next(pass);
-  if (!contains(pass.line, bp::kOriginStartTag)) {
-    // No origin: the agency goes in. The template's own publication date
-    // gives way to the inserted one; any other line stays, after it.
+  if (holds_start_tag(pass.line, kOrigin)) {
+    complete_first_origin(pass);
+    // Origins that follow at once are further originators: kept.
+    read_next(pass);
+    while (holds_start_tag(pass.line, kOrigin)) {
+      copy_element(pass, kOrigin);
+      read_next(pass);
+    }
+  } else {
     write_origin(pass, bp::kOriginStartLine, bp::kOriginEndLine);
-    write_publication_date(pass);
-    if (contains(pass.line, bp::kPubdateStartTag)) {
-      consume_element(pass, bp::kPubdateEndTag);
-    } else {
-      pass.work.write_line(pass.line);
-    }
-    return;
   }
-  if (trimmed(pass.line) != bp::kOriginStartTag) {
-    // The start tag shares its line: a one-line origin element, or one
-    // whose value starts beside its tag.
-    if (consume_element(pass, bp::kOriginEndTag)) {
-      write_origin(pass, bp::kOriginStartLine, bp::kOriginEndLine);
-    }
-    write_publication_date(pass);
-    return;
-  }
-  // The start tag stands alone; its line is kept for writing after the
-  // next read has replaced the current line.
-  std::string start_tag_line(pass.line);
-  read_next(pass);
-  if (trimmed(pass.line) == bp::kOriginEndTag) {
-    // An empty element: the agency goes between the input's own tags.
-    write_origin(pass, start_tag_line, pass.line);
-  } else if (consume_element(pass, bp::kOriginEndTag)) {
-    write_origin(pass, start_tag_line, bp::kOriginEndLine);
-  }
+  // The line after the origins: the template's own publication date gives
+  // way to the inserted one; any other line stays, after it.
   write_publication_date(pass);
+  if (holds_start_tag(pass.line, kPubdate)) {
+    skip_element(pass, kPubdate);
+  } else {
+    pass.work.write_line(pass.line);
+  }
 }
 
 }  // namespace rodozerez

@@ -27,6 +27,47 @@ inline void read_next(Pass& pass) { pass.line = pass.input.read_line(); }
 // was current at the start is never written here.
 void copy_through(Pass& pass, std::string_view landmark);
 
+// An element the rules take whole, known by its tag texts ("<origin>",
+// "</origin>").
+struct Element {
+  std::string_view start_tag;
+  std::string_view end_tag;
+};
+
+// Where the start tag of `element` begins in `line`, or npos: the tag text
+// itself, or its name followed by a space, a tab or "/", so that a tag with
+// attributes ("<origin Sync=\"TRUE\">") and an empty-element tag
+// ("<logic/>") count too.
+std::size_t start_tag_at(std::string_view line, const Element& element);
+
+inline bool holds_start_tag(std::string_view line, const Element& element) {
+  return start_tag_at(line, element) != std::string_view::npos;
+}
+
+// True when the start tag on `line` is an empty-element tag: it is the
+// whole element.
+bool closes_itself(std::string_view line, const Element& element);
+
+// Hands `each` the current line, which holds the start tag of `element`,
+// and every following line through the element's last one: the first line
+// holding its end tag, or the start line alone when its tag closes itself.
+// Ends with that last line current.
+template <typename Each>
+void walk_element(Pass& pass, const Element& element, Each&& each) {
+  if (closes_itself(pass.line, element)) return each(pass.line);
+  for (;;) {
+    each(pass.line);
+    if (contains(pass.line, element.end_tag)) return;
+    read_next(pass);
+  }
+}
+
+// The element starting on the current line, written unchanged, all of it.
+void copy_element(Pass& pass, const Element& element);
+
+// The element starting on the current line, read and not written.
+void skip_element(Pass& pass, const Element& element);
+
 // The phases, in the order the pass calls them; each is described at its
 // call in `rewrite_file` and in its own file.
 void write_document_prologue(Pass& pass);
