@@ -11,6 +11,10 @@
 //   FAULT_TIMES  fail this many times, then let calls pass (default: always)
 //   FAULT_DELAY_MS  instead of failing, hold each matching call this long,
 //                then let it pass: a slow disk at that step
+//   FAULT_MARK   a file each matching call creates as it is reached, so a
+//                test can wait for that moment instead of guessing it
+//   FAULT_HOLD   with FAULT_MARK: instead of failing, hold each matching
+//                call until the test removes the mark, then let it pass
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -49,6 +53,16 @@ bool fault_matches(const char* call, const char* path) {
   const char* times = std::getenv("FAULT_TIMES");
   if (times && failed >= std::atoi(times)) return false;
   ++failed;
+  if (const char* mark = std::getenv("FAULT_MARK")) {
+    mknod(mark, S_IFREG | 0600, 0);  // not a call the shim watches
+    if (std::getenv("FAULT_HOLD")) {
+      // Five minutes at most: a test that never releases still ends.
+      for (int waited_ms = 0; access(mark, F_OK) == 0 && waited_ms < 300000; ++waited_ms) {
+        usleep(1000);
+      }
+      return false;
+    }
+  }
   if (const char* delay = std::getenv("FAULT_DELAY_MS")) {
     usleep(static_cast<useconds_t>(std::atoi(delay)) * 1000);
     return false;

@@ -160,13 +160,31 @@ TEST(DiskFull, FileSizeLimitGives61AndLosesNothing) {
 }
 
 // Options that slow one step of the cycle down in the real binary.
-testing::RunOptions slowed(const char* call, const char* path, int delay_ms) {
+testing::RunOptions slowed(const char* call, const char* path, int delay_ms,
+                           const std::string& mark = "") {
   testing::RunOptions options;
   options.environment = {std::string("LD_PRELOAD=") + FAULT_SHIM,
                          std::string("FAULT_CALL=") + call, std::string("FAULT_PATH=") + path,
                          "FAULT_DELAY_MS=" + std::to_string(delay_ms),
                          "ASAN_OPTIONS=verify_asan_link_order=0"};
+  if (!mark.empty()) options.environment.push_back("FAULT_MARK=" + mark);
   return options;
+}
+
+// The first matching call holds until the test removes `mark`.
+testing::RunOptions held(const char* call, const char* path, const std::string& mark) {
+  testing::RunOptions options = slowed(call, path, 0, mark);
+  options.environment.insert(options.environment.end(), {"FAULT_HOLD=1", "FAULT_TIMES=1"});
+  return options;
+}
+
+// Waits until the fault shim has created `mark`; false after a minute.
+bool reached(const std::string& mark) {
+  for (int waited_ms = 0; waited_ms < 60000; ++waited_ms) {
+    if (file_exists(mark)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
 }
 
 // Two runs in one folder: one over every file, slow at each rename, and
@@ -184,12 +202,13 @@ TEST(Overlap, TwoRunsInOneFolderNeverMixFiles) {
     rewritten[name] = testing::run_pass_today(original[name]).bytes;
     write_file(dir.file(name), original[name]);
   }
-  Terminal slow(dir.path().string(), {}, slowed("rename", ".xml", 1000));
+  ScratchDir marks;
+  std::string renaming = marks.file("renaming");
+  Terminal slow(dir.path().string(), {}, slowed("rename", ".xml", 1000, renaming));
   Terminal fast(dir.path().string(), {}, slowed("fsync", "tempxxx.xxx", 1500));
   slow.type("y\r*\r");
   ASSERT_TRUE(fast.wait_for("(->Y/N):"));
-  ASSERT_TRUE(slow.wait_for("f10.xml"));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into its rename
+  ASSERT_TRUE(reached(renaming));  // the slow run is in its first rename
   fast.type("y\rf13.xml\r");
   fast.wait_exit();
   slow.wait_exit();
@@ -200,17 +219,19 @@ TEST(Overlap, TwoRunsInOneFolderNeverMixFiles) {
 }
 
 // An edit another program makes while the file is being rewritten (here
-// during a slow fsync) stands: the file is skipped, not put back.
+// while the work file's fsync is held) stands: the file is skipped, not
+// put back.
 TEST(Overlap, AnotherProgramsEditIsNeverUndone) {
-  ScratchDir dir;
+  ScratchDir dir, marks;
   write_file(dir.file("a.xml"), kTemplate);
-  Terminal term(dir.path().string(), {}, slowed("fsync", "tempxxx.xxx", 1500));
+  std::string syncing = marks.file("syncing");
+  Terminal term(dir.path().string(), {}, held("fsync", "tempxxx.xxx", syncing));
   term.type("y\ra.xml\r");
-  ASSERT_TRUE(term.wait_for("a.xml\n"));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_TRUE(reached(syncing));
   std::string edited = kTemplate + "<!-- edited -->\r\n";
   write_file(dir.file("edit.tmp"), edited);  // as sed -i does: a new file renamed in
   ASSERT_EQ(std::rename(dir.file("edit.tmp").c_str(), dir.file("a.xml").c_str()), 0);
+  std::remove(syncing.c_str());
   EXPECT_EQ(term.wait_exit(), 1);
   EXPECT_NE(term.screen().find("a.xml\nFile changed by another program. Proceeding with next "
                                "file.\n"),
