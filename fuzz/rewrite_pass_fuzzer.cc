@@ -11,6 +11,7 @@
 #include "fuzz_support.h"
 #include "lineio/byte_text.h"
 #include "lineio/errors.h"
+#include "lineio/replace_input.h"
 #include "lineio/well_formed.h"
 #include "rewriter/boilerplate.h"
 #include "rewriter/pass.h"
@@ -101,7 +102,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WorkFile work = open_for_writing(fuzzing::folder());
     try {
       rewrite_file(input, work, {stylesheet, "2026", "20261208"});
-      replacement = replace_input(work, input);
+      replacement = finish_work_file(work, input);
+      if (replacement == Replacement::kStaged) {
+        make_durable(work);
+        replacement = put_in_place(work, input);
+      }
     } catch (const NumberedError& e) {
       error = e.number();
     }

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "lineio/byte_text.h"
+#include "phase_runner.h"
 #include "scratch.h"
 #include "terminal.h"
 
@@ -263,19 +264,21 @@ TEST(EndToEnd, TextEndingAtTheRightEdgeLeavesAnEmptyRow) {
       << term.screen();
 }
 
+// A halt puts the files before it in place and says which were not.
 TEST(EndToEnd, ReadOnlyInputHaltsWith70AndStaysAsItWas) {
   ScratchDir dir;
-  write_file(dir.file("a.xml"), complete_template());
-  write_file(dir.file("b.xml"), complete_template());
-  chmod(dir.file("a.xml").c_str(), 0444);
+  for (const char* name : {"a.xml", "b.xml", "c.xml"}) write_file(dir.file(name), complete_template());
+  chmod(dir.file("b.xml").c_str(), 0444);
   Terminal term(dir.path().string());
   EXPECT_EQ(answer(term, "y", "*.xml"), 2);
-  EXPECT_NE(term.screen().find("Working...\na.xml\nUnknown error! - Program Halt. 70\n"),
+  EXPECT_NE(term.screen().find("Working...\na.xml\nb.xml\nUnknown error! - Program Halt. 70\n"
+                               "  Left as they were: b.xml and every file listed after it\n"),
             std::string::npos)
       << term.screen();
   EXPECT_EQ(term.screen().find("Finished"), std::string::npos);
-  EXPECT_EQ(read_file(dir.file("a.xml")), complete_template());
-  EXPECT_EQ(read_file(dir.file("b.xml")), complete_template());  // the run ended before it
+  EXPECT_EQ(read_file(dir.file("a.xml")), testing::run_pass_today(complete_template()).bytes);
+  EXPECT_EQ(read_file(dir.file("b.xml")), complete_template());
+  EXPECT_EQ(read_file(dir.file("c.xml")), complete_template());  // the run ended before it
   EXPECT_NE(read_file(dir.file("tempxxx.xxx")).find("</metadata>"), std::string::npos);
 }
 

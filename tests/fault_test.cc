@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fstream>
 #include <thread>
 #include <map>
 #include <cstdio>
@@ -218,53 +219,67 @@ TEST(Overlap, TwoRunsInOneFolderNeverMixFiles) {
   }
 }
 
-// An edit another program makes while the file is being rewritten (here
-// while the work file's fsync is held) stands: the file is skipped, not
-// put back.
+// An edit another program makes while a file waits for its commit (here
+// while the commit's first sync is held) stands, whether it replaced the
+// file (a new file renamed in, as sed -i does) or changed it in place: the
+// file is skipped, not put back, and its rewrite stays in the work file.
 TEST(Overlap, AnotherProgramsEditIsNeverUndone) {
   ScratchDir dir, marks;
   write_file(dir.file("a.xml"), kTemplate);
+  write_file(dir.file("b.xml"), kTemplate);
   std::string syncing = marks.file("syncing");
-  Terminal term(dir.path().string(), {}, held("fsync", "tempxxx.xxx", syncing));
-  term.type("y\ra.xml\r");
-  ASSERT_TRUE(reached(syncing));
-  std::string edited = kTemplate + "<!-- edited -->\r\n";
-  write_file(dir.file("edit.tmp"), edited);  // as sed -i does: a new file renamed in
+  Terminal term(dir.path().string(), {}, held("syncfs,fsync", "", syncing));
+  term.type("y\r*\r");
+  ASSERT_TRUE(reached(syncing)) << term.screen();
+  std::string replaced = kTemplate + "<!-- replaced -->\r\n";
+  write_file(dir.file("edit.tmp"), replaced);
   ASSERT_EQ(std::rename(dir.file("edit.tmp").c_str(), dir.file("a.xml").c_str()), 0);
+  std::ofstream(dir.file("b.xml"), std::ios::app | std::ios::binary) << "<!-- edited -->\r\n";
   std::remove(syncing.c_str());
   EXPECT_EQ(term.wait_exit(), 1);
-  EXPECT_NE(term.screen().find("a.xml\nFile changed by another program. Proceeding with next "
-                               "file.\n"),
-            std::string::npos)
-      << term.screen();
-  EXPECT_EQ(read_file(dir.file("a.xml")), edited);
+  for (const char* name : {"a.xml", "b.xml"}) {
+    EXPECT_NE(term.screen().find(std::string(name) + "\nFile changed by another program. "
+                                 "Proceeding with next file.\n"),
+              std::string::npos)
+        << term.screen();
+  }
+  EXPECT_EQ(read_file(dir.file("a.xml")), replaced);
+  EXPECT_EQ(read_file(dir.file("b.xml")), kTemplate + "<!-- edited -->\r\n");
+  EXPECT_EQ(read_file(dir.file("tempxxx.xxx")), testing::run_pass_today(kTemplate).bytes);
 }
 
-// Files are made durable in batches, with their file system at once. When
+// Files are made durable in groups, with their file system at once. When
 // that fails, each is fsynced in turn; when the fsync of one of them fails,
 // those before it are put in place, it and those after it stay as they
-// were, and its name is shown again above the halt line. (The files behind
-// the first of a batch wait unnamed: their descriptors' paths end in
-// "(deleted)", which is where the faults are aimed.)
+// were, its name is shown again above the halt line, and the line below
+// says so. The same holds when the commit is set off by a file that ends
+// early. (The files behind the first of a group wait unnamed: their
+// descriptors' paths end in "(deleted)", which is where the faults are
+// aimed.)
 TEST(Batch, FailedSyncHaltsAtItsFileAfterPuttingTheFilesBeforeItInPlace) {
-  ScratchDir dir;
-  for (const char* name : {"a.xml", "b.xml", "c.xml", "d.xml"}) write_file(dir.file(name), kTemplate);
-  testing::RunOptions options;
-  options.environment = {std::string("LD_PRELOAD=") + FAULT_SHIM, "FAULT_CALL=syncfs,fsync",
-                         "FAULT_PATH=(deleted)", "FAULT_ERRNO=5",
-                         "ASAN_OPTIONS=verify_asan_link_order=0"};
-  Terminal term(dir.path().string(), {}, options);
-  term.type("y\r*\r");
-  EXPECT_EQ(term.wait_exit(), 2);
-  EXPECT_NE(term.screen().find("a.xml\nb.xml\nc.xml\nd.xml\nb.xml\nUnknown error! - Program "
-                               "Halt. 72\n"),
-            std::string::npos)
-      << term.screen();
-  std::string rewritten = testing::run_pass_today(kTemplate).bytes;
-  EXPECT_EQ(read_file(dir.file("a.xml")), rewritten);
-  EXPECT_EQ(read_file(dir.file("b.xml")), kTemplate);
-  EXPECT_EQ(read_file(dir.file("c.xml")), kTemplate);
-  EXPECT_EQ(read_file(dir.file("d.xml")), kTemplate);
+  const std::string early = kTemplate.substr(0, kTemplate.find("  </spref>"));
+  for (bool ends_early : {false, true}) {
+    ScratchDir dir;
+    for (const char* name : {"a.xml", "b.xml", "c.xml"}) write_file(dir.file(name), kTemplate);
+    write_file(dir.file("d.xml"), ends_early ? early : kTemplate);
+    testing::RunOptions options;
+    options.environment = {std::string("LD_PRELOAD=") + FAULT_SHIM, "FAULT_CALL=syncfs,fsync",
+                           "FAULT_PATH=(deleted)", "FAULT_ERRNO=5",
+                           "ASAN_OPTIONS=verify_asan_link_order=0"};
+    Terminal term(dir.path().string(), {}, options);
+    term.type("y\r*\r");
+    EXPECT_EQ(term.wait_exit(), 2);
+    EXPECT_NE(term.screen().find("a.xml\nb.xml\nc.xml\nd.xml\nb.xml\nUnknown error! - Program "
+                                 "Halt. 72\n  Left as they were: b.xml and every file listed "
+                                 "after it\n"),
+              std::string::npos)
+        << term.screen();
+    std::string rewritten = testing::run_pass_today(kTemplate).bytes;
+    EXPECT_EQ(read_file(dir.file("a.xml")), rewritten) << "ends early: " << ends_early;
+    EXPECT_EQ(read_file(dir.file("b.xml")), kTemplate);
+    EXPECT_EQ(read_file(dir.file("c.xml")), kTemplate);
+    EXPECT_EQ(read_file(dir.file("d.xml")), ends_early ? early : kTemplate);
+  }
 }
 
 // A file system that makes no unnamed files (NFS, FUSE) gets one file at a
@@ -281,17 +296,20 @@ TEST(Batch, WithoutUnnamedWorkFilesEachFileGoesOnItsOwn) {
                            "FAULT_TIMES=1", "ASAN_OPTIONS=verify_asan_link_order=0"};
     Terminal term(dir.path().string(), {}, options);
     term.type("y\r*\r");
+    std::string rewritten = testing::run_pass_today(kTemplate).bytes;
     if (error == EIO) {
       EXPECT_EQ(term.wait_exit(), 2) << term.screen();
       EXPECT_NE(term.screen().find("b.xml\nUnknown error! - Program Halt. 72"), std::string::npos)
           << term.screen();
+      EXPECT_EQ(read_file(dir.file("a.xml")), rewritten);
+      EXPECT_EQ(read_file(dir.file("b.xml")), kTemplate);
+      EXPECT_EQ(read_file(dir.file("c.xml")), kTemplate);
       continue;
     }
     EXPECT_EQ(term.wait_exit(), 0) << term.screen();
     EXPECT_NE(term.screen().find("a.xml\nb.xml\nc.xml\n\nFinished ------     3 files modified."),
               std::string::npos)
         << term.screen();
-    std::string rewritten = testing::run_pass_today(kTemplate).bytes;
     for (const char* name : {"a.xml", "b.xml", "c.xml"}) {
       EXPECT_EQ(read_file(dir.file(name)), rewritten);
     }

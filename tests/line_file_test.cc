@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "lineio/errors.h"
+#include "lineio/replace_input.h"
 #include "scratch.h"
 
 namespace rodozerez {
@@ -209,6 +210,15 @@ TEST(OpenForWriting, HardLinkedWorkFileIs70AndBothStayWhole) {
   ASSERT_EQ(link(dir.file("keep.xml").c_str(), dir.file("tempxxx.xxx").c_str()), 0);
   EXPECT_EQ(error_of([&] { open_for_writing(dir.path().string()); }), kPermissionDenied);
   EXPECT_EQ(read_file(dir.file("keep.xml")), "keep");
+}
+
+// One file on its own, as the run commits a group of one: staged, made
+// durable, put in place.
+Replacement replace_input(WorkFile& work, InputFile& input) {
+  Replacement staged = finish_work_file(work, input);
+  if (staged != Replacement::kStaged) return staged;
+  make_durable(work);
+  return put_in_place(work, input);
 }
 
 // The access ACL (user nobody may write, the group may only read) and a

@@ -62,9 +62,9 @@ class Terminal {
   // (it may have scrolled away since); false after `timeout_ms`. The
   // limits are generous: a loaded machine running the sanitizer build is
   // slow, and a correct program only ever waits as long as it needs.
-  bool wait_for(std::string_view text, int timeout_ms = 60000);
+  bool wait_for(std::string_view text, int timeout_ms = 20000);
   // Waits for the program to end; its exit status, or 128 + signal.
-  int wait_exit(int timeout_ms = 300000);
+  int wait_exit(int timeout_ms = 30000);
 
   std::string screen() const { return model_.text(); }
   const ScreenModel& model() const { return model_; }

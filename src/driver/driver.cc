@@ -3,7 +3,7 @@
 // With any text on the command line it shows the information screen. With
 // none it asks its two questions, lists every matching file, fixes today's
 // date, and rewrites each file in place through its work file, committing
-// files in batches. A file that ends before a landmark, was completed
+// files in groups. A file that ends before a landmark, was completed
 // before, would come out broken or was changed by another program is
 // reported and left as it was; any other error halts the run with its
 // number. The input is replaced only by an atomic rename of a durable work
@@ -18,10 +18,13 @@
 
 #include "lineio/byte_text.h"
 #include "lineio/console.h"
+#include "lineio/closer.h"
 #include "lineio/date.h"
 #include "lineio/directory.h"
 #include "lineio/errors.h"
 #include "lineio/line_file.h"
+#include "lineio/process_limits.h"
+#include "lineio/replace_input.h"
 #include "rewriter/pass.h"
 
 namespace rodozerez {
@@ -61,6 +64,7 @@ std::string_view skip_message(Replacement replacement) {
       return "Error!  Rewritten file would not be well-formed XML. Proceeding with next file.";
     case Replacement::kChangedElsewhere:
       return "File changed by another program. Proceeding with next file.";
+    case Replacement::kStaged:
     case Replacement::kReplaced:
       break;
   }
@@ -71,23 +75,23 @@ constexpr std::string_view kPastEndMessage =
     "Error!  Processed past end of file. Proceeding with next file.";
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-// Files are committed in batches: each is rewritten into its work file and
-// waits, both files open and locked, until the batch is full; then all are
+// Files are committed in groups: each is rewritten into its work file and
+// waits, both files open and locked, until the group is full; then all are
 // made durable together and put in place one by one, in listing order. A
-// batch is bounded in files, bytes and descriptors, and in time: on a slow
-// or loaded machine no rewritten file waits long for its commit, so a run
-// cut short has done what it could.
-constexpr std::size_t kBatchFiles = 64;
-constexpr std::size_t kBatchBytes = 8 << 20;
-constexpr auto kBatchTime = std::chrono::milliseconds(50);
+// commit group is bounded in files, bytes and descriptors, and in time: on
+// a slow or loaded machine no rewritten file waits long for its commit, so
+// a run cut short has done what it could.
+constexpr std::size_t kGroupFiles = 64;
+constexpr std::size_t kGroupBytes = 8 << 20;
+constexpr auto kGroupTime = std::chrono::milliseconds(50);
 
 // Two descriptors a staged file, and room for everything else.
-std::size_t batch_limit(std::size_t open_file_limit) {
+std::size_t group_limit(std::size_t open_file_limit) {
   if (open_file_limit < 64 + 2) return 1;
-  return std::clamp<std::size_t>((open_file_limit - 64) / 2, 1, kBatchFiles);
+  return std::clamp<std::size_t>((open_file_limit - 64) / 2, 1, kGroupFiles);
 }
 
-// A file rewritten into its work file, waiting for its batch.
+// A file rewritten into its work file, waiting for its group's commit.
 struct StagedFile {
   std::size_t index;  // in the file list
   InputFile input;
@@ -95,205 +99,234 @@ struct StagedFile {
 };
 
 // The processing stage of a run: the list, the values fixed for it, the
-// file being rewritten, the batch waiting, and what has happened so far.
-struct Batch {
-  Batch(const std::vector<ListedFile>& list, const RunValues& run_values)
+// file being rewritten, the commit group waiting, and what has happened so
+// far.
+struct Run {
+  Run(const std::vector<ListedFile>& list, const RunValues& run_values)
       : files(list), values(run_values) {}
 
   const std::vector<ListedFile>& files;
   const RunValues& values;
-  std::size_t limit = 1;
+  std::size_t group_limit = 1;
   std::size_t next = 0;  // the file being rewritten
   std::size_t replaced = 0;
   std::size_t skipped = 0;
   std::size_t last_named = kNone;  // the file whose name is the last line shown
   InputFile input;
   WorkFile work;
-  std::vector<StagedFile> staged;
+  std::vector<StagedFile> staged;  // the commit group, in listing order
   std::size_t staged_bytes = 0;
-  std::chrono::steady_clock::time_point staged_since;  // when the batch's first file was
-  std::size_t durable = 0;         // staged files on disk
-  std::size_t placed = 0;          // staged files done with
-  std::size_t failing = kNone;     // the staged file a commit step is at
+  std::chrono::steady_clock::time_point staged_since;  // when its first file was
+  std::size_t durable = 0;         // staged files on disk, from the first on
+  std::size_t placed = 0;          // staged files done with, from the first on
   bool unnamed_work_files = true;  // this file system makes them
 };
 
-void print_name(Batch& batch, std::size_t index) {
-  print_line(batch.files[index].name);
-  batch.last_named = index;
+void print_name(Run& run, std::size_t index) {
+  print_line(run.files[index].name);
+  run.last_named = index;
 }
 
 // What became of a file goes on the line below its name; the name comes
 // again when other lines stand between.
-void print_outcome(Batch& batch, std::size_t index, std::string_view message) {
-  if (batch.last_named != index && index < batch.files.size()) print_name(batch, index);
+void print_outcome(Run& run, std::size_t index, std::string_view message) {
+  if (run.last_named != index && index < run.files.size()) print_name(run, index);
   print_line(message);
-  batch.last_named = kNone;
+  run.last_named = kNone;
 }
 
-// Puts the staged files that are on disk in their inputs' places, in
-// listing order; a file another program changed meanwhile is left alone.
-void place_durable_files(Batch& batch) {
-  while (batch.placed < batch.durable) {
-    StagedFile& file = batch.staged[batch.placed];
-    batch.failing = batch.placed;
-    Replacement replacement = put_in_place(file.work, file.input);
-    ++batch.placed;
+// A file that is not to replace its input: its work file stays behind
+// under the work file's name with what was written, for the operator to
+// look at, and the line below the file's name says why.
+void skip_file(Run& run, std::size_t index, WorkFile& work, InputFile& input,
+               std::string_view message) {
+  leave_work_file(work, input);
+  print_outcome(run, index, message);
+  ++run.skipped;
+}
+
+// A commit step for a staged file: an error it raises says which listed
+// file it belongs to.
+template <typename Step>
+auto for_staged(const StagedFile& file, Step step) {
+  try {
+    return step();
+  } catch (const NumberedError& e) {
+    throw NumberedError(e.number(), file.index);
+  }
+}
+
+// Commits the first `count` staged files: makes them durable (several at
+// once with their file system where that is cheap; one on its own, or when
+// that is not done, each fsynced in turn), then puts them in place in
+// listing order; a file another program changed meanwhile is skipped.
+void commit_staged(Run& run, std::size_t count) {
+  if (count - std::min(count, run.durable) > 1 &&
+      sync_file_system_of(run.staged[count - 1].work)) {
+    run.durable = std::max(run.durable, count);
+  }
+  for (; run.durable < count; ++run.durable) {
+    StagedFile& file = run.staged[run.durable];
+    for_staged(file, [&] { make_durable(file.work); });
+  }
+  for (; run.placed < count; ++run.placed) {
+    StagedFile& file = run.staged[run.placed];
+    Replacement replacement = for_staged(file, [&] { return put_in_place(file.work, file.input); });
     if (replacement == Replacement::kReplaced) {
-      ++batch.replaced;
-      continue;
+      ++run.replaced;
+    } else {
+      for_staged(file, [&] { skip_file(run, file.index, file.work, file.input, skip_message(replacement)); });
     }
-    leave_work_file(file.work, file.input);
-    print_outcome(batch, file.index, skip_message(replacement));
-    ++batch.skipped;
   }
-  batch.failing = kNone;
-  if (batch.placed == batch.staged.size()) {
-    batch.staged.clear();
-    batch.staged_bytes = batch.durable = batch.placed = 0;
+  if (run.placed == run.staged.size()) {
+    run.staged.clear();
+    run.staged_bytes = run.durable = run.placed = 0;
   }
 }
 
-// Makes every staged file durable, then puts them in place. Several files
-// are synced with their file system at once where that is cheap; one on
-// its own, or when that is not done, each is fsynced in turn.
-void commit_batch(Batch& batch) {
-  if (batch.staged.size() - batch.durable > 1 && sync_file_system_of(batch.staged.back().work)) {
-    batch.durable = batch.staged.size();
-  }
-  for (; batch.durable < batch.staged.size(); ++batch.durable) {
-    batch.failing = batch.durable;
-    make_durable(batch.staged[batch.durable].work);
-  }
-  place_durable_files(batch);
-}
+void commit_group(Run& run) { commit_staged(run, run.staged.size()); }
 
 // The file being rewritten is not to replace its input: those staged before
-// it go in place first, as they would one at a time, and its work file
-// stays behind with what was written, for the operator to look at.
-void leave_behind(Batch& batch, std::string_view message) {
-  commit_batch(batch);
-  leave_work_file(batch.work, batch.input);
-  print_outcome(batch, batch.next, message);
-  ++batch.skipped;
+// it go in place first, as they would one at a time, and it is skipped.
+void skip_current_file(Run& run, std::string_view message) {
+  commit_group(run);
+  skip_file(run, run.next, run.work, run.input, message);
 }
 
-// The first file of a batch takes the work file's name; the files behind
+// The first file of a group takes the work file's name; the files behind
 // it wait in unnamed work files. Where the file system makes none, the
-// batch is committed first and each file goes on its own.
-WorkFile open_work_file(Batch& batch, const std::string& directory) {
-  if (!batch.staged.empty() && batch.unnamed_work_files) {
+// group is committed first and each file goes on its own.
+WorkFile open_work_file(Run& run, const std::string& directory) {
+  if (!run.staged.empty() && run.unnamed_work_files) {
     WorkFile unnamed = open_unnamed_work_file(directory);
     if (unnamed.is_open()) return unnamed;
-    batch.unnamed_work_files = false;
+    run.unnamed_work_files = false;
   }
-  commit_batch(batch);
+  commit_group(run);
   return open_for_writing(directory);
 }
 
-// Rewrites every file from `batch.next` on into its work file and commits
-// them batch by batch, then syncs the folder so the renames are durable
+// Rewrites every file from `run.next` on into its work file and commits
+// them group by group, then syncs the folder so the renames are durable
 // before the summary claims them. The replaced inputs, closed beside the
-// run, are all closed by then too. Errors are thrown to the run's one
-// handler.
-void rewrite_remaining_files(Batch& batch) {
-  for (; batch.next < batch.files.size(); ++batch.next) {
-    const ListedFile& file = batch.files[batch.next];
-    print_name(batch, batch.next);
-    batch.input = open_for_reading(file.path());
+// run, are all closed by then too. Errors are thrown to the run's handler.
+void rewrite_remaining_files(Run& run) {
+  for (; run.next < run.files.size(); ++run.next) {
+    const ListedFile& file = run.files[run.next];
+    print_name(run, run.next);
+    run.input = open_for_reading(file.path());
     // A file an earlier run completed is left alone: a second rewrite would
     // take the agency's own origin for somebody else's and repeat reports.
-    if (is_already_complete(read_file_end(batch.input, kCompletedFileEndBytes))) {
-      close_all_files(batch.input, batch.work);
-      print_outcome(batch, batch.next, "Already complete; left as it is.");
+    if (is_already_complete(read_file_end(run.input, kCompletedFileEndBytes))) {
+      close_all_files(run.input, run.work);
+      print_outcome(run, run.next, "Already complete; left as it is.");
       continue;
     }
-    batch.work = open_work_file(batch, file.directory);
-    rewrite_file(batch.input, batch.work, batch.values);
-    Replacement staged = finish_work_file(batch.work, batch.input);
-    if (staged != Replacement::kReplaced) {
-      leave_behind(batch, skip_message(staged));
+    run.work = open_work_file(run, file.directory);
+    rewrite_file(run.input, run.work, run.values);
+    Replacement staged = finish_work_file(run.work, run.input);
+    if (staged != Replacement::kStaged) {
+      skip_current_file(run, skip_message(staged));
       continue;
     }
     auto now = std::chrono::steady_clock::now();
-    if (batch.staged.empty()) batch.staged_since = now;
-    batch.staged_bytes += batch.work.size();
-    batch.staged.push_back({batch.next, std::move(batch.input), std::move(batch.work)});
-    if (batch.staged.size() >= batch.limit || batch.staged_bytes >= kBatchBytes ||
-        now - batch.staged_since >= kBatchTime) {
-      commit_batch(batch);
+    if (run.staged.empty()) run.staged_since = now;
+    run.staged_bytes += run.work.size();
+    run.staged.push_back({run.next, std::move(run.input), std::move(run.work)});
+    if (run.staged.size() >= run.group_limit || run.staged_bytes >= kGroupBytes ||
+        now - run.staged_since >= kGroupTime) {
+      commit_group(run);
     }
   }
-  commit_batch(batch);
+  commit_group(run);
   wait_for_replaced_inputs();
-  if (batch.replaced > 0) sync_directory(batch.files.front().directory);
+  if (run.replaced > 0) sync_directory(run.files.front().directory);
 }
 
-// The run's one error handler. 62, the input ending before a landmark,
-// skips the file: the files staged before it go in place, its work file
-// stays behind with the lines written so far, and the run goes on.
-// Anything else halts the run with its number, shown below the name of the
-// file it belongs to (again, when other names came between): files staged
-// before it that are on disk still go in place, and what was renamed is
-// made durable, so the screen never overstates. A failure on the way
-// (closing after a 62, a commit) takes over as the number shown, since one
-// file at a time would have met it first. Returns true when the run goes
-// on.
-bool handle_error(Batch& batch, int number) {
-  std::size_t file = batch.failing == kNone ? batch.next : batch.staged[batch.failing].index;
+// 62 from the file being rewritten: it ends before a landmark, so it is
+// skipped (the files staged before it go in place) and the run goes on
+// with the next. False for any other error, or when the skip itself fails;
+// `error` then holds what halts the run.
+bool skip_past_end(Run& run, NumberedError& error) {
+  if (error.number() != kInputPastEnd || error.file() != NumberedError::kNoFile) return false;
   try {
-    if (batch.failing == kNone) {
-      if (number == kInputPastEnd) {
-        leave_behind(batch, kPastEndMessage);
-        ++batch.next;
-        return true;
-      }
-      commit_batch(batch);
-      try {
-        // Its work file stays behind with what was written, as named.
-        leave_work_file(batch.work, batch.input);
-      } catch (const NumberedError&) {
-        // Already halting; the number shown is the first failure.
-      }
-    } else if (batch.failing == batch.durable) {
-      place_durable_files(batch);  // the files before the one whose fsync failed
-    }
+    skip_current_file(run, kPastEndMessage);
+    ++run.next;
+    return true;
   } catch (const NumberedError& e) {
-    number = e.number();
-    if (batch.failing != kNone) file = batch.staged[batch.failing].index;
+    error = e;
+    return false;
   }
-  if (batch.replaced > 0) {
+}
+
+// Halts the run on `error`, shown below the name of the file it belongs
+// to: every file staged before that one still goes in place (a failure on
+// the way belongs to an earlier file and takes over), the folder is synced
+// so the screen never overstates, and one more line says from which listed
+// file on nothing was rewritten (none, when the folder's sync fails after
+// the last file).
+void halt(Run& run, NumberedError error) {
+  bool current_failed = error.file() == NumberedError::kNoFile;
+  std::size_t failed;
+  for (;;) {
+    failed = error.file() == NumberedError::kNoFile ? run.next : error.file();
+    auto before = std::find_if(run.staged.begin(), run.staged.end(),
+                               [&](const StagedFile& file) { return file.index >= failed; });
     try {
-      sync_directory(batch.files.front().directory);
+      commit_staged(run, static_cast<std::size_t>(before - run.staged.begin()));
+      break;
+    } catch (const NumberedError& e) {
+      error = e;
+    }
+  }
+  // The file being rewritten leaves its work file behind, with what was
+  // written, once the files before it have taken the name in turn.
+  if (current_failed && run.work.is_open()) {
+    try {
+      leave_work_file(run.work, run.input);
     } catch (const NumberedError&) {
       // Already halting; the number shown is the first failure.
     }
   }
-  print_outcome(batch, file, "Unknown error! - Program Halt." + number_text(number));
-  return false;
+  if (run.replaced > 0) {
+    try {
+      sync_directory(run.files.front().directory);
+    } catch (const NumberedError&) {
+      // Already halting; the number shown is the first failure.
+    }
+  }
+  print_outcome(run, failed, "Unknown error! - Program Halt." + number_text(error.number()));
+  if (failed >= run.files.size()) return;  // the folder's sync, after the last file
+  const std::string& name = run.files[failed].name;
+  print_line(failed + 1 == run.files.size()
+                 ? "  Left as it was: " + name
+                 : "  Left as they were: " + name + " and every file listed after it");
 }
 
 int rewrite_listed_files(const std::vector<ListedFile>& files, const RunValues& values) {
-  Batch batch(files, values);
-  batch.limit = batch_limit(raise_open_file_limit());
+  Run run(files, values);
+  run.group_limit = group_limit(raise_open_file_limit());
   for (;;) {
-    int number = 0;
+    NumberedError error(0);
     try {
-      rewrite_remaining_files(batch);
+      rewrite_remaining_files(run);
       break;
     } catch (const NumberedError& e) {
-      number = e.number();
+      error = e;
     } catch (const std::bad_alloc&) {
-      number = kNoMemory;
+      error = NumberedError(kNoMemory);
     }
-    if (!handle_error(batch, number)) return kExitHalted;
+    if (!skip_past_end(run, error)) {
+      halt(run, error);
+      return kExitHalted;
+    }
   }
   new_line();
-  print_line("Finished ------" + format_count(batch.replaced) + " files modified.");
-  return batch.skipped > 0 ? kExitSkipped : kExitDone;
+  print_line("Finished ------" + format_count(run.replaced) + " files modified.");
+  return run.skipped > 0 ? kExitSkipped : kExitDone;
 }
 
-int run_batch() {
+int run_dialogue() {
   // The title and the two questions.
   print_line(kTitle);
   print_line("Zeph Contract Metadata Merge Program");
@@ -348,7 +381,7 @@ int run_program(int argc, char** argv) {
   clear_screen();
   int status = kExitDone;
   if (tail.empty()) {
-    status = run_batch();
+    status = run_dialogue();
   } else {
     show_information_screen();
   }

@@ -16,13 +16,13 @@
 #include <system_error>
 #include <thread>
 
-#include "lineio/line_file.h"
+#include "lineio/closer.h"
 
 namespace rodozerez {
 namespace {
 
 // Descriptors waiting to be closed; beyond this many the run waits, so the
-// queue never holds more than a batch's spare descriptors.
+// queue never holds more than a commit group's spare descriptors.
 constexpr std::size_t kMostWaiting = 32;
 
 struct Closer {

@@ -18,6 +18,7 @@
 
 #include "lineio/byte_text.h"
 #include "lineio/console.h"
+#include "lineio/file_descriptor.h"
 #include "lineio/key_decoder.h"
 #include "lineio/screen_text.h"
 
@@ -55,8 +56,7 @@ volatile std::sig_atomic_t width_changed = 1;
 
 void write_fully(int fd, const char* data, std::size_t size) {
   while (size > 0) {
-    ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
+    ssize_t n = retry_interrupted([&] { return write(fd, data, size); });
     if (n <= 0) return;  // a terminal that has gone away takes nothing more
     data += n;
     size -= static_cast<std::size_t>(n);

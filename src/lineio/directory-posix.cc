@@ -1,12 +1,18 @@
-// Directory search on POSIX: readdir, with the entry's own type (or lstat
-// where the file system gives none), so that a symbolic link is never taken
-// for the file it points to.
+// Folders on POSIX. The search: readdir, with the entry's own type (or
+// lstat where the file system gives none), so that a symbolic link is never
+// taken for the file it points to. The sync: fsync on the folder.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 
 #include "lineio/directory.h"
+#include "lineio/errors.h"
+#include "lineio/file_descriptor.h"
 #include "lineio/line_file.h"
 #include "lineio/file_names.h"
 
@@ -20,7 +26,7 @@ std::vector<ListedFile> list_matching_files(std::string_view specification) {
   std::string pattern = slash == std::string::npos ? spec : spec.substr(slash + 1);
 
   std::vector<ListedFile> found;
-  DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
+  DIR* dir = opendir(folder_or_current(directory).c_str());
   if (!dir) return found;
   while (dirent* entry = readdir(dir)) {
     std::string_view name = entry->d_name;
@@ -39,6 +45,13 @@ std::vector<ListedFile> list_matching_files(std::string_view specification) {
   std::sort(found.begin(), found.end(),
             [](const ListedFile& a, const ListedFile& b) { return listed_before(a.name, b.name); });
   return found;
+}
+
+void sync_directory(const std::string& directory) {
+  std::string path = folder_or_current(directory);
+  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.is_open()) fail_with_errno(errno, path);
+  if (fsync(fd.get()) != 0) fail_with_errno(errno, path);
 }
 
 }  // namespace rodozerez

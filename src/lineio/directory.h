@@ -1,4 +1,5 @@
-// The directory search behind the file list.
+// Folders: the directory search behind the file list, and making the
+// renames in a folder durable.
 #pragma once
 
 #include <string>
@@ -15,6 +16,11 @@ inline std::string path_in(std::string_view directory, std::string_view name) {
   return path;
 }
 
+// The folder itself as a path to open: "" is the current one, ".".
+inline std::string folder_or_current(std::string_view directory) {
+  return directory.empty() ? std::string(".") : std::string(directory);
+}
+
 // A listed file: the directory it was found in ("" for the current one) and
 // its bare name, which is what the operator is shown.
 struct ListedFile {
@@ -29,5 +35,8 @@ struct ListedFile {
 // name are never listed. A missing directory lists nothing; nothing here
 // reports an error.
 std::vector<ListedFile> list_matching_files(std::string_view specification);
+
+// fsyncs a directory, so that renames made in it are on disk.
+void sync_directory(const std::string& directory);
 
 }  // namespace rodozerez

@@ -6,6 +6,7 @@
 // skips that file and halts the run on anything else.
 #pragma once
 
+#include <cstddef>
 #include <exception>
 #include <string>
 
@@ -25,14 +26,20 @@ inline constexpr int kOtherAccessFailure = 75; // anything else
 inline constexpr int kPathNotFound = 76;       // a directory on the path is missing
 
 // The one exception type: thrown by the line layer, caught by the driver.
+// It carries its number and, once the driver has said so, the listed file
+// it belongs to (a failure while committing a group of staged files).
 class NumberedError : public std::exception {
  public:
-  explicit NumberedError(int number) : number_(number) {}
+  static constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
+
+  explicit NumberedError(int number, std::size_t file = kNoFile) : number_(number), file_(file) {}
   int number() const { return number_; }
+  std::size_t file() const { return file_; }
   const char* what() const noexcept override { return "numbered runtime error"; }
 
  private:
   int number_;
+  std::size_t file_;
 };
 
 // The error number for an errno value. `path` is the name the failing call

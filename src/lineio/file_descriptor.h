@@ -3,6 +3,7 @@
 // moves and never lose a member copied by hand.
 #pragma once
 
+#include <cerrno>
 #include <utility>
 
 namespace rodozerez {
@@ -37,5 +38,15 @@ class FileDescriptor {
  private:
   int fd_ = -1;
 };
+
+// Makes `call` again while it fails with EINTR: a signal that arrived
+// during the call is no failure of it. Returns the last call's result.
+template <typename Call>
+auto retry_interrupted(Call call) {
+  for (;;) {
+    auto result = call();
+    if (result >= 0 || errno != EINTR) return result;
+  }
+}
 
 }  // namespace rodozerez

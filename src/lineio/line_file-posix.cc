@@ -1,18 +1,18 @@
 // Line files on POSIX: buffered reading and writing, the look-ahead that
-// tells an LF file, and exclusive opens through flock(2). The replace of the
-// input by its work file is in replace_input-posix.cc.
+// tells an LF file, and the opens of both files. The replace of the input
+// by its work file is in replace_input-posix.cc.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <utility>
 
 #include "lineio/directory.h"
 #include "lineio/errors.h"
+#include "lineio/exclusive_open-posix.h"
 #include "lineio/line_file.h"
 
 namespace rodozerez {
@@ -22,28 +22,10 @@ constexpr std::size_t kReadBufferSize = kLineBufferSize;
 constexpr std::size_t kWriteBufferSize = kLineBufferSize;
 constexpr char kEndOfData = 26;
 
-// Takes the exclusive lock that keeps other programs out while the file is
-// open; a lock held elsewhere is 70. (On any failure here the caller's
-// FileDescriptor closes the file as the error unwinds.)
-void lock_exclusively(const FileDescriptor& fd, const std::string& path) {
-  while (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-    if (errno != EINTR) fail_with_errno(errno, path);
-  }
-}
-
-// Refuses anything but a regular file behind an open descriptor.
-void require_regular_file(const FileDescriptor& fd, const std::string& path, struct stat& st) {
-  if (fstat(fd.get(), &st) != 0) fail_with_errno(errno, path);
-  if (!S_ISREG(st.st_mode)) throw NumberedError(kPermissionDenied);
-}
-
 void write_all(int fd, const char* data, std::size_t size, const std::string& path) {
   while (size > 0) {
-    ssize_t n = write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail_with_errno(errno, path);
-    }
+    ssize_t n = retry_interrupted([&] { return write(fd, data, size); });
+    if (n < 0) fail_with_errno(errno, path);
     if (n == 0) throw NumberedError(kDiskFull);
     data += n;
     size -= static_cast<std::size_t>(n);
@@ -54,11 +36,9 @@ void write_all(int fd, const char* data, std::size_t size, const std::string& pa
 // 0 at the end of the file.
 std::size_t read_at(const FileDescriptor& fd, char* into, std::size_t size, off_t offset,
                     const std::string& path) {
-  for (;;) {
-    ssize_t n = pread(fd.get(), into, size, offset);
-    if (n >= 0) return static_cast<std::size_t>(n);
-    if (errno != EINTR) fail_with_errno(errno, path);
-  }
+  ssize_t n = retry_interrupted([&] { return pread(fd.get(), into, size, offset); });
+  if (n < 0) fail_with_errno(errno, path);
+  return static_cast<std::size_t>(n);
 }
 
 }  // namespace
@@ -69,18 +49,13 @@ std::size_t read_at(const FileDescriptor& fd, char* into, std::size_t size, off_
 // needs only the search for its CR. `stop_` is where the data of the buffer
 // ends, at byte 26 or at the end of what was read.
 bool InputFile::refill() {
-  for (;;) {
-    ssize_t n = read(fd_.get(), buffer_.get(), kReadBufferSize);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail_with_errno(errno, path_);
-    }
-    pos_ = 0;
-    end_ = static_cast<std::size_t>(n);
-    auto* eod = static_cast<const char*>(std::memchr(buffer_.get(), kEndOfData, end_));
-    stop_ = eod ? static_cast<std::size_t>(eod - buffer_.get()) : end_;
-    return n > 0;
-  }
+  ssize_t n = retry_interrupted([&] { return read(fd_.get(), buffer_.get(), kReadBufferSize); });
+  if (n < 0) fail_with_errno(errno, path_);
+  pos_ = 0;
+  end_ = static_cast<std::size_t>(n);
+  auto* eod = static_cast<const char*>(std::memchr(buffer_.get(), kEndOfData, end_));
+  stop_ = eod ? static_cast<std::size_t>(eod - buffer_.get()) : end_;
+  return n > 0;
 }
 
 std::string_view InputFile::read_line() {
@@ -224,67 +199,6 @@ void WorkFile::write_line(std::initializer_list<std::string_view> pieces) {
   append(line_end_);
 }
 
-namespace {
-
-// A "tempxxx.xxx" that is already there, left by an earlier skipped file or
-// an interrupted run: taken over only when it is a regular file, locked
-// before it is cut, and made private again.
-FileDescriptor open_existing_work_file(const std::string& path, struct stat& st) {
-  // A device or FIFO of that name is refused before it is ever opened.
-  if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw NumberedError(kPermissionDenied);
-  // O_CREAT again: a work file removed since the first open is made anew.
-  FileDescriptor fd(
-      open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
-  if (!fd.is_open()) {
-    if (errno == ENXIO) throw NumberedError(kPermissionDenied);  // a FIFO after all
-    fail_with_errno(errno, path);
-  }
-  lock_exclusively(fd, path);
-  require_regular_file(fd, path, st);
-  // Another run's work file, or another file it is a hard link to, is
-  // never cut: taken over only when this is its one name and the path
-  // still names what was locked (a run that renamed it away unlocks it).
-  struct stat named;
-  if (st.st_nlink != 1 || lstat(path.c_str(), &named) != 0 || named.st_dev != st.st_dev ||
-      named.st_ino != st.st_ino) {
-    throw NumberedError(kPermissionDenied);
-  }
-  // Not owning a left-over file is fine; it is replaced by the rename.
-  (void)fchmod(fd.get(), 0600);
-  return fd;
-}
-
-// Links an unnamed file to `path`. /proc gives any process a way to name
-// its O_TMPFILE; AT_EMPTY_PATH does the same where /proc is missing, for
-// a process that may.
-bool link_to(const FileDescriptor& fd, const std::string& path) {
-  std::string self = "/proc/self/fd/" + std::to_string(fd.get());
-  if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
-  if (errno != ENOENT) return false;
-  return linkat(fd.get(), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
-}
-
-}  // namespace
-
-// A work file that is already there is taken over first, under the same
-// rules as in `open_for_writing`: locked, one link, still the one named.
-void WorkFile::take_name() {
-  if (named_) return;
-  if (!link_to(fd_, path_)) {
-    if (errno != EEXIST) fail_with_errno(errno, path_);
-    // The one there is held locked while its name is taken away.
-    struct stat st;
-    FileDescriptor left = open_existing_work_file(path_, st);
-    if (unlink(path_.c_str()) != 0) fail_with_errno(errno, path_);
-    if (!link_to(fd_, path_)) {
-      // Another run made one in between.
-      if (errno == EEXIST) throw NumberedError(kPermissionDenied);
-      fail_with_errno(errno, path_);
-    }
-  }
-  named_ = true;
-}
-
 WorkFile WorkFile::on(FileDescriptor fd, std::string path, const struct stat& st, bool named) {
   WorkFile file;
   file.fd_ = std::move(fd);
@@ -298,7 +212,7 @@ WorkFile WorkFile::on(FileDescriptor fd, std::string path, const struct stat& st
 }
 
 WorkFile open_unnamed_work_file(const std::string& directory) {
-  std::string folder = directory.empty() ? "." : directory;
+  std::string folder = folder_or_current(directory);
   FileDescriptor fd(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
   if (!fd.is_open()) {
     // No O_TMPFILE here (NFS, FUSE, older kernels), or no descriptor left.
@@ -370,17 +284,6 @@ void close_all_files(InputFile& input, WorkFile& work) {
   }
   input.fd_.reset();
   if (first != 0) throw NumberedError(first);
-}
-
-void sync_directory(const std::string& directory) {
-  std::string path = directory.empty() ? "." : directory;
-  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!fd.is_open()) fail_with_errno(errno, path);
-  if (fsync(fd.get()) != 0) fail_with_errno(errno, path);
-}
-
-void ignore_size_limit_signal() {
-  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace rodozerez

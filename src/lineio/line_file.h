@@ -1,5 +1,6 @@
 // Line files: the input file read forward line by line, and the work file
-// "tempxxx.xxx" that stages the rewritten text until it replaces the input.
+// "tempxxx.xxx" that stages the rewritten text until it replaces the input
+// (replace_input.h).
 //
 // Byte 26 ends the data for good. A file with a CR anywhere before the end
 // of its data is a CR LF file: a line ends at CR LF or at a lone CR, and a
@@ -32,12 +33,8 @@ inline constexpr std::string_view kWorkFileName = "tempxxx.xxx";
 #endif
 inline constexpr std::size_t kLineBufferSize = RODOZEREZ_BUFFER_SIZE;
 
-// What became of the input when its work file was to replace it.
-enum class Replacement {
-  kReplaced,          // the work file took its place (from finish_work_file: may take it)
-  kNotWellFormed,     // the rewritten text would break a well-formed document
-  kChangedElsewhere,  // another program changed or replaced the input meanwhile
-};
+// What became of an input its work file was to replace (replace_input.h).
+enum class Replacement;
 
 // The input file being rewritten.
 class InputFile {
@@ -135,53 +132,11 @@ InputFile open_for_reading(const std::string& path);
 WorkFile open_for_writing(const std::string& directory);
 
 // A work file without a name yet, in `directory` (O_TMPFILE), locked: for
-// a file staged in a batch behind the one that holds the name
+// a file staged in a commit group behind the one that holds the name
 // "tempxxx.xxx". It takes that name only when its turn comes. Returns a
 // closed WorkFile when none can be made now (a file system without
 // O_TMPFILE, no descriptor left): the caller then goes one file at a time.
 WorkFile open_unnamed_work_file(const std::string& directory);
-
-// Ends the staging of a work file: flushes it, starts its writeback and
-// frees the buffers of both files. The guard: a rewritten text that is not
-// well-formed XML never replaces an input that is (the input is parsed
-// only then): kNotWellFormed, and the file is to be left alone. A
-// read-only input (also for root) is 70.
-Replacement finish_work_file(WorkFile& work, InputFile& input);
-
-// Waits until the work file's data is on disk.
-void make_durable(WorkFile& work);
-
-// Makes everything written to the file system that holds `work` durable
-// at once (syncfs): one journal commit and one cache flush for a whole
-// batch, where an fsync per file costs a flush each. Done only while
-// little else on the machine waits to be written back, so that another
-// program's large writes never stall the run; returns false when it was
-// not done or failed, and the caller then fsyncs file by file, which also
-// tells which file an error belongs to.
-bool sync_file_system_of(WorkFile& work);
-
-// Puts a durable work file in the input's place in one atomic step: gives
-// an unnamed one the work file's name, gives it the input's owner, group,
-// permission bits, access ACL and extended attributes, and renames it over
-// the input, still open and locked, so that no other run can take it over
-// in between. An input that another program has changed or replaced since
-// it was opened is left as it is (kChangedElsewhere), both files still
-// open. Any failure leaves the input as it was; both files are closed on
-// success.
-Replacement put_in_place(WorkFile& work, InputFile& input);
-
-// One file at a time: finish, make durable, put in place.
-Replacement replace_input(WorkFile& work, InputFile& input);
-
-// A work file that is not to replace its input stays behind under the
-// work file's name, holding what was written, for the operator to look
-// at; both files are then closed. (A work file already there is taken over
-// as `open_for_writing` would.)
-void leave_work_file(WorkFile& work, InputFile& input);
-
-// Raises the soft limit on open files to the hard limit; returns the
-// limit now in force.
-std::size_t raise_open_file_limit();
 
 // The last `most` bytes of the input (fewer when it is shorter), read
 // without moving its reading position.
@@ -191,19 +146,5 @@ std::string read_file_end(InputFile& input, std::size_t most);
 // both files. Both are closed whatever happens; the first failure met is
 // thrown after that. With nothing open it does nothing.
 void close_all_files(InputFile& input, WorkFile& work);
-
-// Closes an input that a rename has replaced, beside the run: on a file
-// system that trims freed blocks, that close waits for the device.
-void close_replaced_input(FileDescriptor fd);
-
-// Waits until every replaced input handed to `close_replaced_input` is
-// closed, its blocks freed.
-void wait_for_replaced_inputs();
-
-// fsyncs a directory, so that renames made in it are on disk.
-void sync_directory(const std::string& directory);
-
-// Makes a file-size limit arrive as a failed write (61), not as a kill.
-void ignore_size_limit_signal();
 
 }  // namespace rodozerez

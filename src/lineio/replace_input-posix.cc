@@ -1,10 +1,10 @@
-// The replace of an input by its work file, in three steps that a batch
-// takes for many files at once: the end of staging with the guard,
-// durability, and the put in place (what the file keeps: owner, bits, ACL,
-// attributes; the check that nobody else changed the input meanwhile; the
-// atomic rename).
+// The replace of an input by its work file, in three steps that a commit
+// group takes for many files at once: the end of staging with the guard,
+// durability, and the put in place (the work file's name for an unnamed
+// one; what the file keeps: owner, bits, ACL, attributes; the check that
+// nobody else changed the input meanwhile; the atomic rename). A work file
+// that is not to replace its input is left behind under its name.
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -15,8 +15,10 @@
 #include <string>
 #include <string_view>
 
+#include "lineio/closer.h"
 #include "lineio/errors.h"
-#include "lineio/line_file.h"
+#include "lineio/exclusive_open-posix.h"
+#include "lineio/replace_input.h"
 
 namespace rodozerez {
 namespace {
@@ -79,7 +81,36 @@ bool unchanged_since_open(const std::string& path, const struct stat& opened) {
          now.st_mtim.tv_nsec == opened.st_mtim.tv_nsec;
 }
 
+// Links an unnamed file to `path`. /proc gives any process a way to name
+// its O_TMPFILE; AT_EMPTY_PATH does the same where /proc is missing, for
+// a process that may.
+bool link_to(const FileDescriptor& fd, const std::string& path) {
+  std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+  if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  if (errno != ENOENT) return false;
+  return linkat(fd.get(), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
+}
+
 }  // namespace
+
+// A work file that is already there is taken over first, under the same
+// rules as in `open_for_writing`: locked, one link, still the one named.
+void WorkFile::take_name() {
+  if (named_) return;
+  if (!link_to(fd_, path_)) {
+    if (errno != EEXIST) fail_with_errno(errno, path_);
+    // The one there is held locked while its name is taken away.
+    struct stat st;
+    FileDescriptor left = open_existing_work_file(path_, st);
+    if (unlink(path_.c_str()) != 0) fail_with_errno(errno, path_);
+    if (!link_to(fd_, path_)) {
+      // Another run made one in between.
+      if (errno == EEXIST) throw NumberedError(kPermissionDenied);
+      fail_with_errno(errno, path_);
+    }
+  }
+  named_ = true;
+}
 
 Replacement finish_work_file(WorkFile& work, InputFile& input) {
   work.flush(true);
@@ -87,18 +118,18 @@ Replacement finish_work_file(WorkFile& work, InputFile& input) {
   if (kept_whole && is_read_only(input.path_, input.opened_.st_mode)) {
     throw NumberedError(kPermissionDenied);
   }
-  // A staged file waits with no buffer: a batch holds only descriptors.
+  // A staged file waits with no buffer: a commit group holds only descriptors.
   work.check_.reset();
   work.buffer_.reset();
   input.buffer_.reset();
   std::string().swap(input.spill_);
-  return kept_whole ? Replacement::kReplaced : Replacement::kNotWellFormed;
+  return kept_whole ? Replacement::kStaged : Replacement::kNotWellFormed;
 }
 
 namespace {
 
 // Most bytes other programs may have waiting for writeback before a
-// batch is synced file by file instead of with the whole file system.
+// commit group is synced file by file instead of with the whole file system.
 constexpr std::size_t kMostOtherDirtyBytes = 64 << 20;
 
 // The bytes the kernel has waiting to be written back, machine-wide, from
@@ -153,27 +184,9 @@ Replacement put_in_place(WorkFile& work, InputFile& input) {
   return Replacement::kReplaced;
 }
 
-Replacement replace_input(WorkFile& work, InputFile& input) {
-  Replacement staged = finish_work_file(work, input);
-  if (staged != Replacement::kReplaced) return staged;
-  make_durable(work);
-  return put_in_place(work, input);
-}
-
 void leave_work_file(WorkFile& work, InputFile& input) {
   if (work.is_open()) work.take_name();
   close_all_files(input, work);
-}
-
-std::size_t raise_open_file_limit() {
-  rlimit limit{};
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
-  if (limit.rlim_cur < limit.rlim_max) {
-    rlimit raised = limit;
-    raised.rlim_cur = limit.rlim_max;
-    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
-  }
-  return limit.rlim_cur == RLIM_INFINITY ? SIZE_MAX : static_cast<std::size_t>(limit.rlim_cur);
 }
 
 }  // namespace rodozerez

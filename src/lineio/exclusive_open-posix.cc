@@ -1,0 +1,51 @@
+// Exclusive opens on POSIX: flock(2) locks, and the careful takeover of a
+// work file that is already there.
+#include "lineio/exclusive_open-posix.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "lineio/errors.h"
+
+namespace rodozerez {
+
+void lock_exclusively(const FileDescriptor& fd, const std::string& path) {
+  if (retry_interrupted([&] { return flock(fd.get(), LOCK_EX | LOCK_NB); }) != 0) {
+    fail_with_errno(errno, path);
+  }
+}
+
+void require_regular_file(const FileDescriptor& fd, const std::string& path, struct stat& st) {
+  if (fstat(fd.get(), &st) != 0) fail_with_errno(errno, path);
+  if (!S_ISREG(st.st_mode)) throw NumberedError(kPermissionDenied);
+}
+
+FileDescriptor open_existing_work_file(const std::string& path, struct stat& st) {
+  // A device or FIFO of that name is refused before it is ever opened.
+  if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw NumberedError(kPermissionDenied);
+  // O_CREAT again: a work file removed since the first open is made anew.
+  FileDescriptor fd(
+      open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+  if (!fd.is_open()) {
+    if (errno == ENXIO) throw NumberedError(kPermissionDenied);  // a FIFO after all
+    fail_with_errno(errno, path);
+  }
+  lock_exclusively(fd, path);
+  require_regular_file(fd, path, st);
+  // Another run's work file, or another file it is a hard link to, is
+  // never cut: taken over only when this is its one name and the path
+  // still names what was locked (a run that renamed it away unlocks it).
+  struct stat named;
+  if (st.st_nlink != 1 || lstat(path.c_str(), &named) != 0 || named.st_dev != st.st_dev ||
+      named.st_ino != st.st_ino) {
+    throw NumberedError(kPermissionDenied);
+  }
+  // Not owning a left-over file is fine; it is replaced by the rename.
+  (void)fchmod(fd.get(), 0600);
+  return fd;
+}
+
+}  // namespace rodozerez
