@@ -33,7 +33,8 @@ TEST(Citation, NoOriginGetsTheAgencyAndTheInputPubdateIsDropped) {
   EXPECT_EQ(left, "        <pubdate>2004</pubdate>");
   // A publication date over several lines goes whole, and so does one
   // whose start tag has attributes.
-  r = citation({"        <pubdate Sync=\"TRUE\">", "          2004", "        </pubdate>", "x"}, &left);
+  r = citation({"        <pubdate Sync=\"TRUE\">", "          2004", "        </pubdate>", "x"},
+               &left);
   EXPECT_EQ(r.lines, (Lines{kStart, kAgency, kEnd, kPubdate}));
   EXPECT_EQ(left, "        </pubdate>");
 }
@@ -49,14 +50,13 @@ TEST(Citation, NoOriginKeepsAnyOtherLineAfterThePubdate) {
 // date gives way to the inserted one, anything else follows it.
 TEST(Citation, OneLineOriginNamingTheDistributorInBothFormsIsReplaced) {
   std::string left;
-  auto r = citation({"        <origin>Corvane (CRVN)</origin>", "        <pubdate>2004</pubdate>",
-                     "x"},
-                    &left);
+  auto r = citation(
+      {"        <origin>Corvane (CRVN)</origin>", "        <pubdate>2004</pubdate>", "x"}, &left);
   EXPECT_EQ(r.lines, (Lines{kStart, kAgency, kEnd, kPubdate}));
   EXPECT_EQ(left, "        <pubdate>2004</pubdate>");
   // A start tag with attributes never stands alone: the one-line rules.
-  r = citation({"        <origin Sync=\"TRUE\">Corvane (CRVN)</origin>", "        <title>T</title>"},
-               &left);
+  r = citation(
+      {"        <origin Sync=\"TRUE\">Corvane (CRVN)</origin>", "        <title>T</title>"}, &left);
   EXPECT_EQ(r.lines, (Lines{kStart, kAgency, kEnd, kPubdate, "        <title>T</title>"}));
   EXPECT_EQ(left, "        <title>T</title>");
 }
@@ -84,8 +84,8 @@ TEST(Citation, StartTagFollowedByATabIsNotAStartTagAlone) {
   auto r = citation({"        <origin>\t", "          Corvane (CRVN)", "        </origin>", "x"});
   EXPECT_EQ(r.lines, (Lines{kStart, kAgency, kEnd, kPubdate, "x"}));
   r = citation({"        <origin>\t", "          Somebody", "        </origin>", "x"});
-  EXPECT_EQ(r.lines,
-            (Lines{"        <origin>\t", "          Somebody", "        </origin>", kPubdate, "x"}));
+  EXPECT_EQ(r.lines, (Lines{"        <origin>\t", "          Somebody", "        </origin>",
+                            kPubdate, "x"}));
 }
 
 TEST(Citation, EmptyOriginElementGetsTheAgencyBetweenItsOwnTags) {
@@ -113,8 +113,8 @@ TEST(Citation, ValueNamingAnybodyElseIsKeptWhole) {
 // A value over several lines goes whole, through the end tag; both forms
 // of the name count when they stand on different lines of it.
 TEST(Citation, OriginValueOverSeveralLinesIsTakenThroughItsEndTag) {
-  auto r = citation({"        <origin>", "          Corvane", "          (CRVN)", "        </origin>",
-                     "        <title>T</title>"});
+  auto r = citation({"        <origin>", "          Corvane", "          (CRVN)",
+                     "        </origin>", "        <title>T</title>"});
   EXPECT_EQ(r.lines, (Lines{kStart, kAgency, kEnd, kPubdate, "        <title>T</title>"}));
 
   Lines other = {"        <origin>", "          Somebody", "          Else", "        </origin>"};
@@ -142,7 +142,8 @@ TEST(Citation, OriginsThatFollowAtOnceAreKeptAndThePubdateComesAfterThem) {
 // memory stays bounded.
 TEST(Citation, OriginLongerThanItCanHoldIsKeptAsRead) {
   Lines origin = {"        <origin>"};
-  for (int i = 0; i < 2000; ++i) origin.push_back("          Corvane survey line " + std::to_string(i));
+  for (int i = 0; i < 2000; ++i)
+    origin.push_back("          Corvane survey line " + std::to_string(i));
   origin.push_back("          (CRVN)");
   origin.push_back("        </origin>");
   auto r = citation(testing::concat({origin, {"x"}}));

@@ -74,7 +74,7 @@ struct Batch {
     std::size_t entries = 0;
     for (auto& entry : std::filesystem::directory_iterator(dir.path())) {
       std::string name = entry.path().filename().string();
-      EXPECT_TRUE(original.count(name) || name == "tempxxx.xxx") << "stray file " << name;
+      EXPECT_TRUE(original.count(name) || name == kWorkFileName) << "stray file " << name;
       ++entries;
     }
     EXPECT_GE(entries, original.size());
@@ -87,12 +87,11 @@ const Batch& batch() {
   return b;
 }
 
-// The kill moments are picked along the run's progress, not its clock: a
-// random file's name on the screen, then up to 2 ms more. A clock taken
-// from one run misleads on a loaded machine, where runs vary severalfold
-// and kills would pile up before or after them. Kills go on past 24 until
-// six have landed inside a run (which a loaded machine can make rarer),
-// never past 96.
+// The kill moments are picked along the run's progress, not its clock: the
+// moment the tool renames a random file into place (the fault shim marks
+// it, and lets the rename pass), then up to 2 ms more. A clock taken from
+// one run misleads on a loaded machine, where runs vary severalfold, and so
+// does the screen, which can trail the run by hundreds of files.
 TEST(Crash, SigkillAtAnyMomentLosesNoFile) {
   ScratchDir whole;
   batch().lay_out(whole);
@@ -103,17 +102,22 @@ TEST(Crash, SigkillAtAnyMomentLosesNoFile) {
   }
   EXPECT_EQ(batch().check(whole), static_cast<int>(batch().rewritten.size()));
 
+  std::vector<std::string> completed;
+  for (const auto& [name, text] : batch().rewritten) completed.push_back(name);
   std::mt19937 random(20261208);
-  std::uniform_int_distribution<long> file(0, kFiles - 1);
+  std::uniform_int_distribution<std::size_t> file(0, completed.size() - 1);
   std::uniform_int_distribution<long> extra_us(0, 2000);
   int cut_midway = 0;
-  for (int kill_number = 0; kill_number < 96 && (kill_number < 24 || cut_midway < 6);
-       ++kill_number) {
-    ScratchDir dir;
+  for (int kill_number = 0; kill_number < 24; ++kill_number) {
+    ScratchDir dir, marks;
     batch().lay_out(dir);
-    Terminal term(dir.path().string());
+    std::string renamed = marks.file("renamed");
+    Terminal term(
+        dir.path().string(), {},
+        testing::with_fault_shim({"FAULT_CALL=rename", "FAULT_PATH=" + completed[file(random)],
+                                  "FAULT_MARK=" + renamed, "FAULT_DELAY_MS=0"}));
     term.type("y\r*\r");
-    EXPECT_TRUE(term.wait_for(numbered_name("t", 1000 + file(random), ".xml")));
+    EXPECT_TRUE(testing::wait_for_file(renamed)) << term.screen();
     std::this_thread::sleep_for(std::chrono::microseconds(extra_us(random)));
     kill(term.pid(), SIGKILL);
     term.wait_exit();
@@ -141,22 +145,18 @@ TEST(Crash, SigtermAndSighupLoseNoFileAndRestoreTheTerminal) {
       ScratchDir dir, marks;
       batch().lay_out(dir);
       std::string renaming = marks.file("renaming");
-      testing::RunOptions options;
-      options.environment = {std::string("LD_PRELOAD=") + FAULT_SHIM, "FAULT_CALL=rename",
-                             "FAULT_PATH=" + numbered_name("t", held_file, ".xml"),
-                             "FAULT_MARK=" + renaming, "FAULT_HOLD=1",
-                             "ASAN_OPTIONS=verify_asan_link_order=0"};
-      Terminal term(dir.path().string(), {}, options);
+      Terminal term(dir.path().string(), {},
+                    testing::with_fault_shim({"FAULT_CALL=rename",
+                                              "FAULT_PATH=" + numbered_name("t", held_file, ".xml"),
+                                              "FAULT_MARK=" + renaming, "FAULT_HOLD=1"}));
       term.type("y\r*\r");
-      for (int waited_ms = 0; waited_ms < 60000 && !testing::file_exists(renaming); ++waited_ms) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      }
-      ASSERT_TRUE(testing::file_exists(renaming)) << term.screen();
+      ASSERT_TRUE(testing::wait_for_file(renaming)) << term.screen();
       kill(term.pid(), signal_number);
       term.wait_exit();
       int done = batch().check(dir);
       EXPECT_GT(done, 0) << signal_number << " at " << held_file;
-      EXPECT_LT(done, static_cast<int>(batch().rewritten.size())) << signal_number << " at " << held_file;
+      EXPECT_LT(done, static_cast<int>(batch().rewritten.size()))
+          << signal_number << " at " << held_file;
       termios after;
       ASSERT_EQ(tcgetattr(term.master(), &after), 0);
       EXPECT_EQ(after.c_lflag, cooked.c_lflag) << signal_number << " at " << held_file;

@@ -37,12 +37,14 @@ TEST(DataQuality, ExistingReportsGiveWayToTheInsertedOnes) {
   auto r = data_quality({"    </attracc>", "    <logic>Checked.</logic>", "    <complete>",
                          "      Complete.", "    </complete>", "    <posacc>", "  </dataqual>"});
   EXPECT_EQ(r.lines, concat({{"    </attracc>"}, kReports, {"    <posacc>", "  </dataqual>"}}));
-  r = data_quality({"    </attracc>", "    <complete/>", "    <logic Sync=\"TRUE\">", "    </logic>",
-                    "  </dataqual>"});
+  r = data_quality({"    </attracc>", "    <complete/>", "    <logic Sync=\"TRUE\">",
+                    "    </logic>", "  </dataqual>"});
   EXPECT_EQ(r.lines, concat({{"    </attracc>"}, kReports, {"  </dataqual>"}}));
   // Only reports that follow at once: a later one is the template's own.
-  r = data_quality({"    </attracc>", "    <posacc/>", "    <logic>Checked.</logic>", "  </dataqual>"});
-  EXPECT_EQ(r.lines, concat({{"    </attracc>"}, kReports,
+  r = data_quality(
+      {"    </attracc>", "    <posacc/>", "    <logic>Checked.</logic>", "  </dataqual>"});
+  EXPECT_EQ(r.lines, concat({{"    </attracc>"},
+                             kReports,
                              {"    <posacc/>", "    <logic>Checked.</logic>", "  </dataqual>"}}));
 }
 

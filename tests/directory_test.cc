@@ -1,12 +1,12 @@
 #include "lineio/directory.h"
 
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
+#include "lineio/line_file.h"
 #include "scratch.h"
 
 namespace rodozerez {
@@ -39,7 +39,7 @@ TEST(ListMatchingFiles, RegularFilesOnlyNeverHiddenLinksOrTheWorkFile) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), "");
   write_file(dir.file(".h.xml"), "");
-  write_file(dir.file("tempxxx.xxx"), "");
+  write_file(dir.file(kWorkFileName), "");
   ASSERT_EQ(mkdir(dir.file("d.xml").c_str(), 0755), 0);
   ASSERT_EQ(symlink("a.xml", dir.file("l.xml").c_str()), 0);
   ASSERT_EQ(mkfifo(dir.file("f.xml").c_str(), 0600), 0);

@@ -1,14 +1,13 @@
 // The real binary on a pseudo-terminal: answers typed, the screen read
 // back, the files and the exit status checked.
 #include <fcntl.h>
-#include <sys/file.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -19,6 +18,7 @@
 #include <thread>
 
 #include "lineio/byte_text.h"
+#include "lineio/line_file.h"
 #include "phase_runner.h"
 #include "scratch.h"
 #include "terminal.h"
@@ -161,9 +161,9 @@ TEST(EndToEnd, LastFileSkippedLeavesItsPartialTextInThePrivateWorkFile) {
   EXPECT_EQ(answer(term, "n", "*.xml"), 1);
   EXPECT_EQ(read_file(dir.file("b.xml")), early_ending_template());
   struct stat st;
-  ASSERT_EQ(stat(dir.file("tempxxx.xxx").c_str(), &st), 0);
+  ASSERT_EQ(stat(dir.file(kWorkFileName).c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-  std::string partial = read_file(dir.file("tempxxx.xxx"));
+  std::string partial = read_file(dir.file(kWorkFileName));
   EXPECT_NE(partial.find("csdgm2.dtd"), std::string::npos);
   EXPECT_TRUE(partial.ends_with("  <spref>\r\n"));  // every line read was written
 }
@@ -267,7 +267,8 @@ TEST(EndToEnd, TextEndingAtTheRightEdgeLeavesAnEmptyRow) {
 // A halt puts the files before it in place and says which were not.
 TEST(EndToEnd, ReadOnlyInputHaltsWith70AndStaysAsItWas) {
   ScratchDir dir;
-  for (const char* name : {"a.xml", "b.xml", "c.xml"}) write_file(dir.file(name), complete_template());
+  for (const char* name : {"a.xml", "b.xml", "c.xml"})
+    write_file(dir.file(name), complete_template());
   chmod(dir.file("b.xml").c_str(), 0444);
   Terminal term(dir.path().string());
   EXPECT_EQ(answer(term, "y", "*.xml"), 2);
@@ -279,7 +280,7 @@ TEST(EndToEnd, ReadOnlyInputHaltsWith70AndStaysAsItWas) {
   EXPECT_EQ(read_file(dir.file("a.xml")), testing::run_pass_today(complete_template()).bytes);
   EXPECT_EQ(read_file(dir.file("b.xml")), complete_template());
   EXPECT_EQ(read_file(dir.file("c.xml")), complete_template());  // the run ended before it
-  EXPECT_NE(read_file(dir.file("tempxxx.xxx")).find("</metadata>"), std::string::npos);
+  EXPECT_NE(read_file(dir.file(kWorkFileName)).find("</metadata>"), std::string::npos);
 }
 
 TEST(EndToEnd, RewrittenFileKeepsItsPermissionBits) {
@@ -291,7 +292,7 @@ TEST(EndToEnd, RewrittenFileKeepsItsPermissionBits) {
   struct stat st;
   ASSERT_EQ(stat(dir.file("a.xml").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
-  EXPECT_FALSE(file_exists(dir.file("tempxxx.xxx")));
+  EXPECT_FALSE(file_exists(dir.file(kWorkFileName)));
 }
 
 TEST(EndToEnd, SpecificationWithAFolderRewritesTheFilesThere) {
@@ -302,15 +303,15 @@ TEST(EndToEnd, SpecificationWithAFolderRewritesTheFilesThere) {
   EXPECT_EQ(answer(term, "y", "data/*.xml"), 0);
   EXPECT_NE(term.screen().find("Working...\nt1.xml\n"), std::string::npos) << term.screen();
   EXPECT_NE(read_file(dir.file("data/t1.xml")).find("csdgm2.dtd"), std::string::npos);
-  EXPECT_FALSE(file_exists(dir.file("tempxxx.xxx")));
-  EXPECT_FALSE(file_exists(dir.file("data/tempxxx.xxx")));
+  EXPECT_FALSE(file_exists(dir.file(kWorkFileName)));
+  EXPECT_FALSE(file_exists(dir.file("data/" + std::string(kWorkFileName))));
 }
 
 TEST(EndToEnd, OnlyRegularFilesAreListed) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), complete_template());
   write_file(dir.file(".hidden.xml"), complete_template());
-  write_file(dir.file("tempxxx.xxx"), "old work");
+  write_file(dir.file(kWorkFileName), "old work");
   ASSERT_EQ(mkdir(dir.file("folder.xml").c_str(), 0755), 0);
   write_file(dir.file("folder.xml/target.xml"), complete_template());
   ASSERT_EQ(symlink("folder.xml/target.xml", dir.file("link.xml").c_str()), 0);
@@ -328,7 +329,7 @@ TEST(EndToEnd, WorkFileThatIsALinkHaltsWith70AndItsTargetIsUntouched) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), complete_template());
   write_file(dir.file("precious.txt"), "precious");
-  ASSERT_EQ(symlink("precious.txt", dir.file("tempxxx.xxx").c_str()), 0);
+  ASSERT_EQ(symlink("precious.txt", dir.file(kWorkFileName).c_str()), 0);
   Terminal term(dir.path().string());
   EXPECT_EQ(answer(term, "y", "a.xml"), 2);
   EXPECT_NE(term.screen().find("a.xml\nUnknown error! - Program Halt. 70\n"), std::string::npos)
@@ -338,10 +339,10 @@ TEST(EndToEnd, WorkFileThatIsALinkHaltsWith70AndItsTargetIsUntouched) {
 }
 
 TEST(EndToEnd, InputOrWorkFileLockedElsewhereHaltsWith70) {
-  for (const char* locked : {"a.xml", "tempxxx.xxx"}) {
+  for (const char* locked : {"a.xml", kWorkFileName.data()}) {
     ScratchDir dir;
     write_file(dir.file("a.xml"), complete_template());
-    write_file(dir.file("tempxxx.xxx"), "held by another program");
+    write_file(dir.file(kWorkFileName), "held by another program");
     int holder = open(dir.file(locked).c_str(), O_RDONLY);
     ASSERT_EQ(flock(holder, LOCK_EX), 0);
     Terminal term(dir.path().string());
@@ -349,7 +350,7 @@ TEST(EndToEnd, InputOrWorkFileLockedElsewhereHaltsWith70) {
     EXPECT_NE(term.screen().find("a.xml\nUnknown error! - Program Halt. 70\n"), std::string::npos)
         << term.screen();
     EXPECT_EQ(read_file(dir.file("a.xml")), complete_template());
-    EXPECT_EQ(read_file(dir.file("tempxxx.xxx")), "held by another program");
+    EXPECT_EQ(read_file(dir.file(kWorkFileName)), "held by another program");
     close(holder);
   }
 }
@@ -357,7 +358,7 @@ TEST(EndToEnd, InputOrWorkFileLockedElsewhereHaltsWith70) {
 TEST(EndToEnd, DanglingWorkFileLinkHaltsWith70AndCreatesNothing) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), complete_template());
-  ASSERT_EQ(symlink("elsewhere/target.xml", dir.file("tempxxx.xxx").c_str()), 0);
+  ASSERT_EQ(symlink("elsewhere/target.xml", dir.file(kWorkFileName).c_str()), 0);
   std::filesystem::create_directory(dir.path() / "elsewhere");
   Terminal term(dir.path().string());
   EXPECT_EQ(answer(term, "y", "a.xml"), 2);
@@ -537,7 +538,7 @@ TEST(EndToEnd, SecondRunLeavesCompletedFilesAsTheyAre) {
       << term.screen();
   EXPECT_EQ(read_file(dir.file("a.xml")), a + "\r\n\r\n");
   EXPECT_EQ(read_file(dir.file("b.xml")), b);
-  EXPECT_FALSE(file_exists(dir.file("tempxxx.xxx")));
+  EXPECT_FALSE(file_exists(dir.file(kWorkFileName)));
 }
 
 TEST(EndToEnd, WithoutATerminalTheBatchDoesNotStart) {
@@ -573,8 +574,8 @@ const std::string kSchema =
 // xmllint's complaints about `path` against the schema, kept in `log`;
 // empty when valid.
 std::string schema_errors(const std::string& path, const std::string& log) {
-  std::string command = "xmllint --noout --nonet --schema '" + kSchema + "' '" + path + "' > '" +
-                        log + "' 2>&1";
+  std::string command =
+      "xmllint --noout --nonet --schema '" + kSchema + "' '" + path + "' > '" + log + "' 2>&1";
   int status = std::system(command.c_str());
   return status == 0 ? "" : read_file(log);
 }
@@ -583,8 +584,8 @@ std::string schema_errors(const std::string& path, const std::string& log) {
 // what the tool fills in: with either answer each comes out complete,
 // well-formed and a valid record of the standard.
 TEST(EndToEnd, SampleTemplatesBecomeValidRecords) {
-  bool can_validate = std::filesystem::exists(kSchema) &&
-                      std::system("command -v xmllint > /dev/null 2>&1") == 0;
+  bool can_validate =
+      std::filesystem::exists(kSchema) && std::system("command -v xmllint > /dev/null 2>&1") == 0;
   for (std::string stylesheet : {"y", "n"}) {
     ScratchDir dir;
     std::filesystem::copy(std::string(RODOZEREZ_SOURCE_DIR) + "/samples", dir.path() / "samples");
@@ -598,8 +599,9 @@ TEST(EndToEnd, SampleTemplatesBecomeValidRecords) {
       std::string out = read_file(path);
       EXPECT_NE(out.find(today_yyyymmdd()), std::string::npos) << path;
       EXPECT_EQ(out.find("FGDC_V2.xsl") != std::string::npos, stylesheet == "y") << path;
-      EXPECT_TRUE(out.ends_with("    <metstdv>FGDC-STD-001-1998</metstdv>\r\n  </metainfo>\r\n"
-                                "</metadata>\r\n"));
+      EXPECT_TRUE(
+          out.ends_with("    <metstdv>FGDC-STD-001-1998</metstdv>\r\n  </metainfo>\r\n"
+                        "</metadata>\r\n"));
       EXPECT_TRUE(testing::well_formed(out)) << path;
       if (can_validate) {
         EXPECT_EQ(schema_errors(path, dir.file("schema.log")), "") << "answered " << stylesheet;
@@ -635,7 +637,7 @@ TEST(EndToEnd, RewriteThatWouldBreakAWellFormedDocumentIsSkipped) {
       << term.screen();
   EXPECT_NE(read_file(dir.file("a.xml")).find("Varnholt Agency"), std::string::npos);
   EXPECT_EQ(read_file(dir.file("b.xml")), breaks);
-  std::string staged = read_file(dir.file("tempxxx.xxx"));
+  std::string staged = read_file(dir.file(kWorkFileName));
   EXPECT_NE(staged.find("    <metextns>\r\n    <metc>"), std::string::npos);
 }
 

@@ -3,18 +3,17 @@
 // with its mapped number, leaves the input exactly as it was, and puts the
 // terminal back. Failures the tool rides out (EINTR, a work file that
 // vanishes) let the run complete.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
-#include <fstream>
-#include <thread>
-#include <map>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <thread>
 
 #include "phase_runner.h"
 #include "scratch.h"
@@ -36,6 +35,8 @@ const std::string kTemplate =
           "  </dataqual>", "  </spref>", "  <metainfo>", "    <metd>20040115</metd>",
           "  </metainfo>", "</metadata>"});
 
+constexpr const char* kWork = kWorkFileName.data();
+
 struct Fault {
   const char* call;
   int error;
@@ -56,11 +57,9 @@ struct Outcome {
 
 Outcome run_with_fault(const ScratchDir& dir, const Fault& fault) {
   std::string path = *fault.path ? fault.path : dir.path().filename().string();
-  testing::RunOptions options;
-  options.environment = {std::string("LD_PRELOAD=") + FAULT_SHIM,
-                         std::string("FAULT_CALL=") + fault.call,
-                         "FAULT_ERRNO=" + std::to_string(fault.error), "FAULT_PATH=" + path,
-                         "ASAN_OPTIONS=verify_asan_link_order=0"};
+  testing::RunOptions options = testing::with_fault_shim(
+      {std::string("FAULT_CALL=") + fault.call, "FAULT_ERRNO=" + std::to_string(fault.error),
+       "FAULT_PATH=" + path});
   if (fault.times) options.environment.push_back("FAULT_TIMES=" + std::to_string(fault.times));
   Terminal term(dir.path().string(), {}, options);
   EXPECT_TRUE(term.wait_for("(->Y/N):")) << term.screen();
@@ -105,18 +104,18 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{"open", EACCES, "a.xml", 70}, Fault{"open", EMFILE, "a.xml", 67},
         Fault{"open", EIO, "a.xml", 72}, Fault{"open", ENOENT, "a.xml", 53},
         // Opening the work file; one that exists only for a moment is taken over.
-        Fault{"open", ENOSPC, "tempxxx.xxx", 61}, Fault{"open", EACCES, "tempxxx.xxx", 70},
-        Fault{"open", EMFILE, "tempxxx.xxx", 67}, Fault{"open", EEXIST, "tempxxx.xxx", 0, 1},
-        Fault{"open", EEXIST, "tempxxx.xxx", 58},
+        Fault{"open", ENOSPC, kWork, 61}, Fault{"open", EACCES, kWork, 70},
+        Fault{"open", EMFILE, kWork, 67}, Fault{"open", EEXIST, kWork, 0, 1},
+        Fault{"open", EEXIST, kWork, 58},
         // Locking either file.
-        Fault{"flock", EWOULDBLOCK, "a.xml", 70}, Fault{"flock", EWOULDBLOCK, "tempxxx.xxx", 70},
+        Fault{"flock", EWOULDBLOCK, "a.xml", 70}, Fault{"flock", EWOULDBLOCK, kWork, 70},
         // Reading and writing; EINTR is retried.
         Fault{"read", EIO, "a.xml", 72}, Fault{"read", EINTR, "a.xml", 0, 1},
-        Fault{"write", ENOSPC, "tempxxx.xxx", 61}, Fault{"write", EIO, "tempxxx.xxx", 72},
-        Fault{"write", EINTR, "tempxxx.xxx", 0, 1},
+        Fault{"write", ENOSPC, kWork, 61}, Fault{"write", EIO, kWork, 72},
+        Fault{"write", EINTR, kWork, 0, 1},
         // Making the work file durable and giving it the input's bits.
-        Fault{"fsync", EIO, "tempxxx.xxx", 72}, Fault{"fsync", ENOSPC, "tempxxx.xxx", 61},
-        Fault{"fchmod", EIO, "tempxxx.xxx", 72}, Fault{"fchmod", EPERM, "tempxxx.xxx", 70},
+        Fault{"fsync", EIO, kWork, 72}, Fault{"fsync", ENOSPC, kWork, 61},
+        Fault{"fchmod", EIO, kWork, 72}, Fault{"fchmod", EPERM, kWork, 70},
         // The work file is closed after its rename, once its data is on disk: a
         // failing close loses nothing, and the run completes.
         Fault{"close", EIO, "a.xml", 0}, Fault{"close", EINTR, "a.xml", 0},
@@ -131,13 +130,13 @@ TEST(FaultsAsRoot, OwnerAndGroupAreKeptAndAFailedChownHalts) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), kTemplate);
   ASSERT_EQ(chown(dir.file("a.xml").c_str(), 1234, 5678), 0);
-  Outcome outcome = run_with_fault(dir, Fault{"fchown", EIO, "tempxxx.xxx", 72});
+  Outcome outcome = run_with_fault(dir, Fault{"fchown", EIO, kWork, 72});
   EXPECT_EQ(outcome.status, 2);
   EXPECT_NE(outcome.screen.find("Program Halt. 72\n"), std::string::npos) << outcome.screen;
   EXPECT_EQ(read_file(dir.file("a.xml")), kTemplate);
 
   // Without the fault: rewritten, still 1234:5678.
-  outcome = run_with_fault(dir, Fault{"none", 0, "tempxxx.xxx", 0});
+  outcome = run_with_fault(dir, Fault{"none", 0, kWork, 0});
   EXPECT_EQ(outcome.status, 0);
   struct stat st;
   ASSERT_EQ(stat(dir.file("a.xml").c_str(), &st), 0);
@@ -157,17 +156,15 @@ TEST(DiskFull, FileSizeLimitGives61AndLosesNothing) {
   EXPECT_NE(term.screen().find("a.xml\nUnknown error! - Program Halt. 61\n"), std::string::npos)
       << term.screen();
   EXPECT_EQ(read_file(dir.file("a.xml")), kTemplate);
-  EXPECT_TRUE(file_exists(dir.file("tempxxx.xxx")));
+  EXPECT_TRUE(file_exists(dir.file(kWorkFileName)));
 }
 
 // Options that slow one step of the cycle down in the real binary.
 testing::RunOptions slowed(const char* call, const char* path, int delay_ms,
                            const std::string& mark = "") {
-  testing::RunOptions options;
-  options.environment = {std::string("LD_PRELOAD=") + FAULT_SHIM,
-                         std::string("FAULT_CALL=") + call, std::string("FAULT_PATH=") + path,
-                         "FAULT_DELAY_MS=" + std::to_string(delay_ms),
-                         "ASAN_OPTIONS=verify_asan_link_order=0"};
+  testing::RunOptions options = testing::with_fault_shim(
+      {std::string("FAULT_CALL=") + call, std::string("FAULT_PATH=") + path,
+       "FAULT_DELAY_MS=" + std::to_string(delay_ms)});
   if (!mark.empty()) options.environment.push_back("FAULT_MARK=" + mark);
   return options;
 }
@@ -177,15 +174,6 @@ testing::RunOptions held(const char* call, const char* path, const std::string& 
   testing::RunOptions options = slowed(call, path, 0, mark);
   options.environment.insert(options.environment.end(), {"FAULT_HOLD=1", "FAULT_TIMES=1"});
   return options;
-}
-
-// Waits until the fault shim has created `mark`; false after a minute.
-bool reached(const std::string& mark) {
-  for (int waited_ms = 0; waited_ms < 60000; ++waited_ms) {
-    if (file_exists(mark)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return false;
 }
 
 // Two runs in one folder: one over every file, slow at each rename, and
@@ -206,10 +194,10 @@ TEST(Overlap, TwoRunsInOneFolderNeverMixFiles) {
   ScratchDir marks;
   std::string renaming = marks.file("renaming");
   Terminal slow(dir.path().string(), {}, slowed("rename", ".xml", 1000, renaming));
-  Terminal fast(dir.path().string(), {}, slowed("fsync", "tempxxx.xxx", 1500));
+  Terminal fast(dir.path().string(), {}, slowed("fsync", kWork, 1500));
   slow.type("y\r*\r");
   ASSERT_TRUE(fast.wait_for("(->Y/N):"));
-  ASSERT_TRUE(reached(renaming));  // the slow run is in its first rename
+  ASSERT_TRUE(testing::wait_for_file(renaming));  // the slow run is in its first rename
   fast.type("y\rf13.xml\r");
   fast.wait_exit();
   slow.wait_exit();
@@ -230,7 +218,7 @@ TEST(Overlap, AnotherProgramsEditIsNeverUndone) {
   std::string syncing = marks.file("syncing");
   Terminal term(dir.path().string(), {}, held("syncfs,fsync", "", syncing));
   term.type("y\r*\r");
-  ASSERT_TRUE(reached(syncing)) << term.screen();
+  ASSERT_TRUE(testing::wait_for_file(syncing)) << term.screen();
   std::string replaced = kTemplate + "<!-- replaced -->\r\n";
   write_file(dir.file("edit.tmp"), replaced);
   ASSERT_EQ(std::rename(dir.file("edit.tmp").c_str(), dir.file("a.xml").c_str()), 0);
@@ -239,13 +227,13 @@ TEST(Overlap, AnotherProgramsEditIsNeverUndone) {
   EXPECT_EQ(term.wait_exit(), 1);
   for (const char* name : {"a.xml", "b.xml"}) {
     EXPECT_NE(term.screen().find(std::string(name) + "\nFile changed by another program. "
-                                 "Proceeding with next file.\n"),
+                                                     "Proceeding with next file.\n"),
               std::string::npos)
         << term.screen();
   }
   EXPECT_EQ(read_file(dir.file("a.xml")), replaced);
   EXPECT_EQ(read_file(dir.file("b.xml")), kTemplate + "<!-- edited -->\r\n");
-  EXPECT_EQ(read_file(dir.file("tempxxx.xxx")), testing::run_pass_today(kTemplate).bytes);
+  EXPECT_EQ(read_file(dir.file(kWorkFileName)), testing::run_pass_today(kTemplate).bytes);
 }
 
 // Files are made durable in groups, with their file system at once. When
@@ -262,10 +250,8 @@ TEST(Batch, FailedSyncHaltsAtItsFileAfterPuttingTheFilesBeforeItInPlace) {
     ScratchDir dir;
     for (const char* name : {"a.xml", "b.xml", "c.xml"}) write_file(dir.file(name), kTemplate);
     write_file(dir.file("d.xml"), ends_early ? early : kTemplate);
-    testing::RunOptions options;
-    options.environment = {std::string("LD_PRELOAD=") + FAULT_SHIM, "FAULT_CALL=syncfs,fsync",
-                           "FAULT_PATH=(deleted)", "FAULT_ERRNO=5",
-                           "ASAN_OPTIONS=verify_asan_link_order=0"};
+    testing::RunOptions options = testing::with_fault_shim(
+        {"FAULT_CALL=syncfs,fsync", "FAULT_PATH=(deleted)", "FAULT_ERRNO=5"});
     Terminal term(dir.path().string(), {}, options);
     term.type("y\r*\r");
     EXPECT_EQ(term.wait_exit(), 2);
@@ -290,10 +276,9 @@ TEST(Batch, WithoutUnnamedWorkFilesEachFileGoesOnItsOwn) {
   for (int error : {EOPNOTSUPP, EIO}) {
     ScratchDir dir;
     for (const char* name : {"a.xml", "b.xml", "c.xml"}) write_file(dir.file(name), kTemplate);
-    testing::RunOptions options;
-    options.environment = {std::string("LD_PRELOAD=") + FAULT_SHIM, "FAULT_CALL=open",
-                           "FAULT_PATH=.", "FAULT_ERRNO=" + std::to_string(error),
-                           "FAULT_TIMES=1", "ASAN_OPTIONS=verify_asan_link_order=0"};
+    testing::RunOptions options =
+        testing::with_fault_shim({"FAULT_CALL=open", "FAULT_PATH=.",
+                                  "FAULT_ERRNO=" + std::to_string(error), "FAULT_TIMES=1"});
     Terminal term(dir.path().string(), {}, options);
     term.type("y\r*\r");
     std::string rewritten = testing::run_pass_today(kTemplate).bytes;

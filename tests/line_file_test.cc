@@ -1,12 +1,11 @@
 #include "lineio/line_file.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
@@ -135,7 +134,7 @@ TEST(WriteLine, AddsCrLfAndKeepsEveryByte) {
   work.write_line({"<pubdate>", "2026", "</pubdate>"});
   work.write_line(std::string(200 * 1024, 'w'));
   close_all_files(none, work);
-  EXPECT_EQ(read_file(dir.file("tempxxx.xxx")),
+  EXPECT_EQ(read_file(dir.file(kWorkFileName)),
             "\r\na\nb\r\n<pubdate>2026</pubdate>\r\n" + std::string(200 * 1024, 'w') + "\r\n");
 }
 
@@ -166,11 +165,11 @@ TEST(OpenForReading, SymbolicLinkAndDirectoryAre70) {
 
 TEST(OpenForWriting, EmptiesAnExistingWorkFileAndMakesItPrivate) {
   ScratchDir dir;
-  write_file(dir.file("tempxxx.xxx"), "left over\r\n");
-  chmod(dir.file("tempxxx.xxx").c_str(), 0644);
+  write_file(dir.file(kWorkFileName), "left over\r\n");
+  chmod(dir.file(kWorkFileName).c_str(), 0644);
   WorkFile work = open_for_writing(dir.path().string());
   struct stat st;
-  ASSERT_EQ(stat(dir.file("tempxxx.xxx").c_str(), &st), 0);
+  ASSERT_EQ(stat(dir.file(kWorkFileName).c_str(), &st), 0);
   EXPECT_EQ(st.st_size, 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
@@ -178,27 +177,27 @@ TEST(OpenForWriting, EmptiesAnExistingWorkFileAndMakesItPrivate) {
 TEST(OpenForWriting, NeverOpensThroughALinkOrAnythingButAFile) {
   ScratchDir dir;
   write_file(dir.file("target"), "keep me");
-  ASSERT_EQ(symlink("target", dir.file("tempxxx.xxx").c_str()), 0);
+  ASSERT_EQ(symlink("target", dir.file(kWorkFileName).c_str()), 0);
   EXPECT_EQ(error_of([&] { open_for_writing(dir.path().string()); }), kPermissionDenied);
   EXPECT_EQ(read_file(dir.file("target")), "keep me");
 
   ScratchDir dangling;
-  ASSERT_EQ(symlink("nowhere", dangling.file("tempxxx.xxx").c_str()), 0);
+  ASSERT_EQ(symlink("nowhere", dangling.file(kWorkFileName).c_str()), 0);
   EXPECT_EQ(error_of([&] { open_for_writing(dangling.path().string()); }), kPermissionDenied);
   EXPECT_FALSE(testing::file_exists(dangling.file("nowhere")));
 
   ScratchDir fifo;
-  ASSERT_EQ(mkfifo(fifo.file("tempxxx.xxx").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo(fifo.file(kWorkFileName).c_str(), 0600), 0);
   EXPECT_EQ(error_of([&] { open_for_writing(fifo.path().string()); }), kPermissionDenied);
 }
 
 TEST(OpenForWriting, LockedWorkFileIs70AndKeepsItsText) {
   ScratchDir dir;
-  write_file(dir.file("tempxxx.xxx"), "held");
-  int holder = open(dir.file("tempxxx.xxx").c_str(), O_RDONLY);
+  write_file(dir.file(kWorkFileName), "held");
+  int holder = open(dir.file(kWorkFileName).c_str(), O_RDONLY);
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
   EXPECT_EQ(error_of([&] { open_for_writing(dir.path().string()); }), kPermissionDenied);
-  EXPECT_EQ(read_file(dir.file("tempxxx.xxx")), "held");
+  EXPECT_EQ(read_file(dir.file(kWorkFileName)), "held");
   close(holder);
 }
 
@@ -207,7 +206,7 @@ TEST(OpenForWriting, LockedWorkFileIs70AndKeepsItsText) {
 TEST(OpenForWriting, HardLinkedWorkFileIs70AndBothStayWhole) {
   ScratchDir dir;
   write_file(dir.file("keep.xml"), "keep");
-  ASSERT_EQ(link(dir.file("keep.xml").c_str(), dir.file("tempxxx.xxx").c_str()), 0);
+  ASSERT_EQ(link(dir.file("keep.xml").c_str(), dir.file(kWorkFileName).c_str()), 0);
   EXPECT_EQ(error_of([&] { open_for_writing(dir.path().string()); }), kPermissionDenied);
   EXPECT_EQ(read_file(dir.file("keep.xml")), "keep");
 }
@@ -260,7 +259,7 @@ TEST(ReplaceInput, PutsTheWorkFileInPlaceWithTheInputsBits) {
   work.write_line("new");
   replace_input(work, in);
   EXPECT_EQ(read_file(dir.file("a.xml")), "new\r\n");
-  EXPECT_FALSE(testing::file_exists(dir.file("tempxxx.xxx")));
+  EXPECT_FALSE(testing::file_exists(dir.file(kWorkFileName)));
   struct stat st;
   ASSERT_EQ(stat(dir.file("a.xml").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -278,7 +277,7 @@ TEST(ReplaceInput, ReadOnlyInputIs70AndStaysAsItWas) {
   EXPECT_EQ(error_of([&] { replace_input(work, in); }), kPermissionDenied);
   close_all_files(in, work);
   EXPECT_EQ(read_file(dir.file("a.xml")), "old\r\n");
-  EXPECT_EQ(read_file(dir.file("tempxxx.xxx")), "new\r\n");
+  EXPECT_EQ(read_file(dir.file(kWorkFileName)), "new\r\n");
 }
 
 TEST(CloseAllFiles, FlushesEveryLineWrittenAndClosesBoth) {
@@ -290,7 +289,7 @@ TEST(CloseAllFiles, FlushesEveryLineWrittenAndClosesBoth) {
   close_all_files(in, work);
   EXPECT_FALSE(in.is_open());
   EXPECT_FALSE(work.is_open());
-  EXPECT_EQ(read_file(dir.file("tempxxx.xxx")), "written so far\r\n");
+  EXPECT_EQ(read_file(dir.file(kWorkFileName)), "written so far\r\n");
   close_all_files(in, work);  // nothing open: nothing to do
 }
 

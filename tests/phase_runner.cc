@@ -35,7 +35,7 @@ PhaseResult run_phase(const std::string& input, const std::function<void(Pass&)>
     result.error = e.number();
   }
   close_all_files(in, work);
-  result.bytes = read_file(dir.file("tempxxx.xxx"));
+  result.bytes = read_file(dir.file(kWorkFileName));
   result.lines = split_crlf(result.bytes);
   return result;
 }

@@ -1,11 +1,13 @@
 #include "scratch.h"
 
-#include "lineio/well_formed.h"
-
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
+
+#include "lineio/well_formed.h"
 
 namespace rodozerez::testing {
 
@@ -44,6 +46,14 @@ std::string read_file(const std::string& path) {
 bool file_exists(const std::string& path) {
   std::error_code ignored;
   return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+bool wait_for_file(const std::string& path, int timeout_ms) {
+  for (int waited_ms = 0; waited_ms < timeout_ms; ++waited_ms) {
+    if (file_exists(path)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return file_exists(path);
 }
 
 std::string crlf(const std::vector<std::string>& lines) {

@@ -29,6 +29,9 @@ class ScratchDir {
 void write_file(const std::string& path, std::string_view bytes);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
+// Waits until something exists at `path` (a mark the fault shim makes, say);
+// false after `timeout_ms`.
+bool wait_for_file(const std::string& path, int timeout_ms = 20000);
 
 // "t17.xml" from "t", 17 and ".xml": the names of generated batches.
 std::string numbered_name(std::string_view prefix, long number, std::string_view suffix);

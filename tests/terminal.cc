@@ -18,6 +18,14 @@ namespace rodozerez::testing {
 
 std::string tool_path() { return RODOZEREZ_BINARY; }
 
+RunOptions with_fault_shim(const std::vector<std::string>& settings) {
+  RunOptions options;
+  options.environment = {std::string("LD_PRELOAD=") + FAULT_SHIM,
+                         "ASAN_OPTIONS=verify_asan_link_order=0"};
+  options.environment.insert(options.environment.end(), settings.begin(), settings.end());
+  return options;
+}
+
 // ---- ScreenModel ----------------------------------------------------------
 
 ScreenModel::ScreenModel(int columns, int rows)

@@ -84,6 +84,10 @@ class Terminal {
   std::string received_;
 };
 
+// Options that load the fault shim (tests/fault_shim.cc) into the tool,
+// with its FAULT_* settings ("FAULT_CALL=rename", ...).
+RunOptions with_fault_shim(const std::vector<std::string>& settings);
+
 // The tool's path, as built.
 std::string tool_path();
 

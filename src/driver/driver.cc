@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "lineio/byte_text.h"
-#include "lineio/console.h"
 #include "lineio/closer.h"
+#include "lineio/console.h"
 #include "lineio/date.h"
 #include "lineio/directory.h"
 #include "lineio/errors.h"
@@ -116,10 +116,10 @@ struct Run {
   WorkFile work;
   std::vector<StagedFile> staged;  // the commit group, in listing order
   std::size_t staged_bytes = 0;
-  std::chrono::steady_clock::time_point staged_since;  // when its first file was
   std::size_t durable = 0;         // staged files on disk, from the first on
   std::size_t placed = 0;          // staged files done with, from the first on
   bool unnamed_work_files = true;  // this file system makes them
+  std::chrono::steady_clock::time_point staged_since;  // when its first file was
 };
 
 void print_name(Run& run, std::size_t index) {
@@ -161,8 +161,7 @@ auto for_staged(const StagedFile& file, Step step) {
 // that is not done, each fsynced in turn), then puts them in place in
 // listing order; a file another program changed meanwhile is skipped.
 void commit_staged(Run& run, std::size_t count) {
-  if (count - std::min(count, run.durable) > 1 &&
-      sync_file_system_of(run.staged[count - 1].work)) {
+  if (count - std::min(count, run.durable) > 1 && sync_file_system_of(run.staged[count - 1].work)) {
     run.durable = std::max(run.durable, count);
   }
   for (; run.durable < count; ++run.durable) {
@@ -175,7 +174,9 @@ void commit_staged(Run& run, std::size_t count) {
     if (replacement == Replacement::kReplaced) {
       ++run.replaced;
     } else {
-      for_staged(file, [&] { skip_file(run, file.index, file.work, file.input, skip_message(replacement)); });
+      for_staged(file, [&] {
+        skip_file(run, file.index, file.work, file.input, skip_message(replacement));
+      });
     }
   }
   if (run.placed == run.staged.size()) {
@@ -184,7 +185,9 @@ void commit_staged(Run& run, std::size_t count) {
   }
 }
 
-void commit_group(Run& run) { commit_staged(run, run.staged.size()); }
+void commit_group(Run& run) {
+  commit_staged(run, run.staged.size());
+}
 
 // The file being rewritten is not to replace its input: those staged before
 // it go in place first, as they would one at a time, and it is skipped.

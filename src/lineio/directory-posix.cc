@@ -6,15 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
 #include <algorithm>
+#include <cerrno>
 
 #include "lineio/directory.h"
 #include "lineio/errors.h"
 #include "lineio/file_descriptor.h"
-#include "lineio/line_file.h"
 #include "lineio/file_names.h"
+#include "lineio/line_file.h"
 
 namespace rodozerez {
 

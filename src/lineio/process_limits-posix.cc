@@ -1,10 +1,10 @@
 // Process-wide settings on POSIX: the open-file limit and SIGXFSZ.
-#include "lineio/process_limits.h"
-
 #include <sys/resource.h>
 
 #include <csignal>
 #include <cstdint>
+
+#include "lineio/process_limits.h"
 
 namespace rodozerez {
 

@@ -69,8 +69,8 @@ Origin read_origin(Pass& pass) {
     bool start_line = origin.lines.empty() && !origin.spilled;
     origin.abbreviation = origin.abbreviation || contains(line, bp::kDistributorAbbreviation);
     origin.name = origin.name || contains(line, bp::kDistributorName);
-    origin.value = origin.value ||
-                   between_tags(line, start_line).find_first_not_of(" \t\r\n") != std::string_view::npos;
+    std::string_view value = between_tags(line, start_line);
+    origin.value = origin.value || value.find_first_not_of(" \t\r\n") != std::string_view::npos;
     if (!origin.spilled && origin.bytes + line.size() > kHeldOriginBytes) {
       for (const auto& held : origin.lines) pass.work.write_line(held);
       origin.lines.clear();
