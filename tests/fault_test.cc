@@ -244,7 +244,7 @@ TEST(Overlap, AnotherProgramsEditIsNeverUndone) {
 // early. (The files behind the first of a group wait unnamed: their
 // descriptors' paths end in "(deleted)", which is where the faults are
 // aimed.)
-TEST(Batch, FailedSyncHaltsAtItsFileAfterPuttingTheFilesBeforeItInPlace) {
+TEST(CommitGroup, FailedSyncHaltsAtItsFileAfterPuttingTheFilesBeforeItInPlace) {
   const std::string early = kTemplate.substr(0, kTemplate.find("  </spref>"));
   for (bool ends_early : {false, true}) {
     ScratchDir dir;
@@ -272,7 +272,7 @@ TEST(Batch, FailedSyncHaltsAtItsFileAfterPuttingTheFilesBeforeItInPlace) {
 // time, and every file is rewritten all the same. (The same fault with an
 // error that is not "unsupported" halts the run: the fault does reach the
 // unnamed work file's open.)
-TEST(Batch, WithoutUnnamedWorkFilesEachFileGoesOnItsOwn) {
+TEST(CommitGroup, WithoutUnnamedWorkFilesEachFileGoesOnItsOwn) {
   for (int error : {EOPNOTSUPP, EIO}) {
     ScratchDir dir;
     for (const char* name : {"a.xml", "b.xml", "c.xml"}) write_file(dir.file(name), kTemplate);
@@ -306,7 +306,7 @@ TEST(Batch, WithoutUnnamedWorkFilesEachFileGoesOnItsOwn) {
 // its time to trim), the queue fills and drains, and the run still ends
 // with every file rewritten. (A replaced input's descriptor path ends in
 // "(deleted)".)
-TEST(Batch, SlowClosesOfReplacedInputsFillTheQueueAndTheRunStillCompletes) {
+TEST(CommitGroup, SlowClosesOfReplacedInputsFillTheQueueAndTheRunStillCompletes) {
   ScratchDir dir;
   constexpr int kFiles = 80;
   for (int i = 0; i < kFiles; ++i) write_file(dir.file(testing::numbered_name("t", 100 + i, ".xml")), kTemplate);
