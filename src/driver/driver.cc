@@ -337,7 +337,9 @@ int run_dialogue() {
   print_text("Insert XSL Style Sheet reference? (->Y/N):  ");
   auto answer = read_typed_line();
   if (!answer) return kExitHalted;
-  bool stylesheet = upper_case(*answer) != "N";
+  // "no", " n" and "Nein" all say no; anything else, Enter alone too, yes.
+  std::size_t first = answer->find_first_not_of(' ');
+  bool stylesheet = first == std::string::npos || upper_case(answer->substr(first, 1)) != "N";
   print_text(" Enter filespec for processing:  ");
   auto specification = read_typed_line();
   if (!specification) return kExitHalted;
