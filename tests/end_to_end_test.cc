@@ -119,9 +119,12 @@ TEST(EndToEnd, TypicalRunSkipsTheFileThatEndsEarlyAndCountsTheRest) {
                                "a.xml\n"
                                "b.xml\n"
                                "Error!  Processed past end of file. Proceeding with next file.\n"
+                               "  Ended at line 17 while looking for \"</spref>\".\n"
                                "c.xml\n"
                                "\n"
-                               "Finished ------     2 files modified.\n");
+                               "Finished ------     2 files modified.\n"
+                               "  1 file left as it was:\n"
+                               "  b.xml (incomplete)\n");
   EXPECT_EQ(read_file(dir.file("b.xml")), early_ending_template());
   for (const char* name : {"a.xml", "c.xml"}) {
     std::string out = read_file(dir.file(name));
@@ -130,9 +133,12 @@ TEST(EndToEnd, TypicalRunSkipsTheFileThatEndsEarlyAndCountsTheRest) {
   }
 }
 
+// Each file is told apart on screen by the landmark it lacks and the
+// number of its last line.
 TEST(EndToEnd, FileMissingAnyLandmarkIsReportedAndLeftByteIdentical) {
   ScratchDir dir;
   std::vector<std::pair<std::string, std::string>> files;
+  std::string reported;
   for (std::string landmark : {"<citeinfo>", "</attracc>", "</dataqual>", "</spref>", "<metd>"}) {
     std::string text = complete_template();
     std::size_t at = text.find(landmark);
@@ -140,17 +146,18 @@ TEST(EndToEnd, FileMissingAnyLandmarkIsReportedAndLeftByteIdentical) {
     ASSERT_EQ(text.find(landmark), std::string::npos);
     files.emplace_back(numbered_name("m", static_cast<long>(files.size()), ".xml"), text);
     write_file(dir.file(files.back().first), text);
+    reported += files.back().first +
+                "\nError!  Processed past end of file. Proceeding with next file.\n  Ended at "
+                "line " +
+                std::to_string(std::count(text.begin(), text.end(), '\n')) +
+                " while looking for \"" + landmark + "\".\n";
   }
   Terminal term(dir.path().string());
   EXPECT_EQ(answer(term, "y", "m*"), 1);
-  std::string skipped;
-  for (const auto& [name, text] : files) {
-    EXPECT_EQ(read_file(dir.file(name)), text) << name;
-    skipped += name + "\nError!  Processed past end of file. Proceeding with next file.\n";
-  }
-  EXPECT_NE(term.screen().find("Working...\n" + skipped + "\nFinished ------     0 files"),
+  for (const auto& [name, text] : files) EXPECT_EQ(read_file(dir.file(name)), text) << name;
+  EXPECT_NE(term.lines_sent().find("Working...\n" + reported + "\nFinished ------     0 files"),
             std::string::npos)
-      << term.screen();
+      << term.lines_sent();
 }
 
 TEST(EndToEnd, LastFileSkippedLeavesItsPartialTextInThePrivateWorkFile) {
@@ -274,10 +281,13 @@ TEST(EndToEnd, ReadOnlyInputHaltsWith70AndStaysAsItWas) {
   for (const char* name : {"a.xml", "b.xml", "c.xml"})
     write_file(dir.file(name), complete_template());
   chmod(dir.file("b.xml").c_str(), 0444);
-  Terminal term(dir.path().string());
+  Terminal term(dir.path().string(), {}, {200, 24, {}});  // the halt line unwrapped
   EXPECT_EQ(answer(term, "y", "*.xml"), 2);
-  EXPECT_NE(term.screen().find("Working...\na.xml\nb.xml\nUnknown error! - Program Halt. 70\n"
-                               "  Left as they were: b.xml and every file listed after it\n"),
+  EXPECT_NE(term.screen().find("Working...\na.xml\nb.xml\nUnknown error! - Program Halt. 70"
+                                   "\n  Halted at b.xml: permission denied: a read-only file, a "
+                                   "file or the work file locked by another program, or a folder "
+                                   "that may not be written. It and every file listed after it "
+                                   "are as they were.\n"),
             std::string::npos)
       << term.screen();
   EXPECT_EQ(term.screen().find("Finished"), std::string::npos);
@@ -377,8 +387,7 @@ TEST(EndToEnd, MoreThanFiveThousandFilesAreAllProcessed) {
   Terminal term(dir.path().string(), {}, {80, 24, {}});
   EXPECT_EQ(answer(term, "y", "*"), 1);
   // Every name is shown once, in listing order, each followed by its skip.
-  std::string bytes = term.received();
-  std::erase(bytes, '\r');
+  std::string bytes = term.lines_sent();
   std::size_t at = 0;
   std::vector<std::string> names;
   for (int i = 1; i <= 5001; ++i) names.push_back(numbered_name("t", i, ".xml"));
@@ -387,9 +396,14 @@ TEST(EndToEnd, MoreThanFiveThousandFilesAreAllProcessed) {
     at = bytes.find("\n" + name + "\nError!  Processed past end of file.", at);
     ASSERT_NE(at, std::string::npos) << name;
   }
-  EXPECT_NE(term.screen().find("t999.xml\nError!  Processed past end of file. Proceeding with "
-                               "next file.\n\nFinished ------     0 files modified."),
+  EXPECT_NE(bytes.find("t999.xml\nError!  Processed past end of file. Proceeding with next "
+                       "file.\n  Ended before its first line, looking for \"<citeinfo>\".\n\n"
+                       "Finished ------     0 files modified.\n  5001 files left as they were:\n"
+                       "  t1.xml (incomplete)\n"),
             std::string::npos)
+      << term.screen();
+  // The first twenty in listing order, then how many more.
+  EXPECT_NE(term.screen().find("  t1015.xml (incomplete)\n  and 4981 more"), std::string::npos)
       << term.screen();
 }
 
@@ -634,11 +648,13 @@ TEST(EndToEnd, RewriteThatWouldBreakAWellFormedDocumentIsSkipped) {
   write_file(dir.file("b.xml"), breaks);
   Terminal term(dir.path().string());
   EXPECT_EQ(answer(term, "y", "*"), 1);
-  EXPECT_NE(term.screen().find("a.xml\nb.xml\nError!  Rewritten file would not be well-formed "
-                               "XML. Proceeding with next file.\n\nFinished ------     1 files "
-                               "modified."),
+  EXPECT_NE(term.lines_sent().find("a.xml\nb.xml\nError!  Rewritten file would not be "
+                                   "well-formed XML. Proceeding with next file.\n  Not "
+                                   "well-formed from line 70, column 5: mismatched tag\n\n"
+                                   "Finished ------     1 files modified.\n  1 file left as it "
+                                   "was:\n  b.xml (ill-formed)\n"),
             std::string::npos)
-      << term.screen();
+      << term.lines_sent();
   EXPECT_NE(read_file(dir.file("a.xml")).find("Varnholt Agency"), std::string::npos);
   EXPECT_EQ(read_file(dir.file("b.xml")), breaks);
   std::string staged = read_file(dir.file(kWorkFileName));

@@ -252,12 +252,13 @@ TEST(CommitGroup, FailedSyncHaltsAtItsFileAfterPuttingTheFilesBeforeItInPlace) {
     write_file(dir.file("d.xml"), ends_early ? early : kTemplate);
     testing::RunOptions options = testing::with_fault_shim(
         {"FAULT_CALL=syncfs,fsync", "FAULT_PATH=(deleted)", "FAULT_ERRNO=5"});
+    options.columns = 200;  // the halt line unwrapped
     Terminal term(dir.path().string(), {}, options);
     term.type("y\r*\r");
     EXPECT_EQ(term.wait_exit(), 2);
-    EXPECT_NE(term.screen().find("a.xml\nb.xml\nc.xml\nd.xml\nb.xml\nUnknown error! - Program "
-                                 "Halt. 72\n  Left as they were: b.xml and every file listed "
-                                 "after it\n"),
+    EXPECT_NE(term.screen().find("a.xml\nb.xml\nc.xml\nd.xml\nb.xml\nUnknown error! - "
+                                     "Program Halt. 72\n  Halted at b.xml: an I/O error of the "
+                                     "disk. It and every file listed after it are as they were.\n"),
               std::string::npos)
         << term.screen();
     std::string rewritten = testing::run_pass_today(kTemplate).bytes;

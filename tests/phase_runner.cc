@@ -29,7 +29,7 @@ PhaseResult run_phase(const std::string& input, const std::function<void(Pass&)>
   RunValues values{stylesheet, year, date};
   PhaseResult result;
   try {
-    Pass pass{in, work, values, current};
+    Pass pass{in, work, values, current, {}};
     phase(pass);
   } catch (const NumberedError& e) {
     result.error = e.number();

@@ -18,6 +18,12 @@ namespace rodozerez::testing {
 
 std::string tool_path() { return RODOZEREZ_BINARY; }
 
+std::string Terminal::lines_sent() const {
+  std::string lines = received_;
+  std::erase(lines, '\r');
+  return lines;
+}
+
 RunOptions with_fault_shim(const std::vector<std::string>& settings) {
   RunOptions options;
   options.environment = {std::string("LD_PRELOAD=") + FAULT_SHIM,

@@ -69,6 +69,9 @@ class Terminal {
   std::string screen() const { return model_.text(); }
   const ScreenModel& model() const { return model_; }
   const std::string& received() const { return received_; }  // every byte sent to the terminal
+  // What was sent with the CRs taken out: the lines as printed, however
+  // long, before the terminal wrapped them.
+  std::string lines_sent() const;
   pid_t pid() const { return pid_; }
   long peak_memory_kib() const { return peak_kib_; }  // once ended
   int master() const { return master_; }

@@ -57,6 +57,11 @@ void show_information_screen() {
   for (auto line : kInformation) print_line(line);
 }
 
+// The one word for why a file was left as it was, in the summary's list.
+std::string_view skip_word(Replacement replacement) {
+  return replacement == Replacement::kNotWellFormed ? "ill-formed" : "changed";
+}
+
 // The line that says why a file was left as it was.
 std::string_view skip_message(Replacement replacement) {
   switch (replacement) {
@@ -110,7 +115,6 @@ struct Run {
   std::size_t group_limit = 1;
   std::size_t next = 0;  // the file being rewritten
   std::size_t replaced = 0;
-  std::size_t skipped = 0;
   std::size_t last_named = kNone;  // the file whose name is the last line shown
   InputFile input;
   WorkFile work;
@@ -119,6 +123,9 @@ struct Run {
   std::size_t durable = 0;         // staged files on disk, from the first on
   std::size_t placed = 0;          // staged files done with, from the first on
   bool unnamed_work_files = true;  // this file system makes them
+  std::string_view looking_for;    // what the file being rewritten lacked
+  // The files left as they were, each with one word for why.
+  std::vector<std::pair<std::size_t, std::string_view>> left_alone;
   std::chrono::steady_clock::time_point staged_since;  // when its first file was
 };
 
@@ -137,12 +144,14 @@ void print_outcome(Run& run, std::size_t index, std::string_view message) {
 
 // A file that is not to replace its input: its work file stays behind
 // under the work file's name with what was written, for the operator to
-// look at, and the line below the file's name says why.
+// look at, and the line below the file's name says why, with the details
+// on one more line when there are any.
 void skip_file(Run& run, std::size_t index, WorkFile& work, InputFile& input,
-               std::string_view message) {
+               std::string_view message, std::string_view word, const std::string& details = {}) {
   leave_work_file(work, input);
   print_outcome(run, index, message);
-  ++run.skipped;
+  if (!details.empty()) print_line(details);
+  run.left_alone.emplace_back(index, word);
 }
 
 // A commit step for a staged file: an error it raises says which listed
@@ -175,7 +184,8 @@ void commit_staged(Run& run, std::size_t count) {
       ++run.replaced;
     } else {
       for_staged(file, [&] {
-        skip_file(run, file.index, file.work, file.input, skip_message(replacement));
+        skip_file(run, file.index, file.work, file.input, skip_message(replacement),
+                  skip_word(replacement));
       });
     }
   }
@@ -191,9 +201,10 @@ void commit_group(Run& run) {
 
 // The file being rewritten is not to replace its input: those staged before
 // it go in place first, as they would one at a time, and it is skipped.
-void skip_current_file(Run& run, std::string_view message) {
+void skip_current_file(Run& run, std::string_view message, std::string_view word,
+                       const std::string& details) {
   commit_group(run);
-  skip_file(run, run.next, run.work, run.input, message);
+  skip_file(run, run.next, run.work, run.input, message, word, details);
 }
 
 // The first file of a group takes the work file's name; the files behind
@@ -226,10 +237,11 @@ void rewrite_remaining_files(Run& run) {
       continue;
     }
     run.work = open_work_file(run, file.directory);
-    rewrite_file(run.input, run.work, run.values);
+    rewrite_file(run.input, run.work, run.values, &run.looking_for);
     Replacement staged = finish_work_file(run.work, run.input);
     if (staged != Replacement::kStaged) {
-      skip_current_file(run, skip_message(staged));
+      skip_current_file(run, skip_message(staged), skip_word(staged),
+                        "  Not well-formed from " + run.work.fault());
       continue;
     }
     auto now = std::chrono::steady_clock::now();
@@ -253,7 +265,11 @@ void rewrite_remaining_files(Run& run) {
 bool skip_past_end(Run& run, NumberedError& error) {
   if (error.number() != kInputPastEnd || error.file() != NumberedError::kNoFile) return false;
   try {
-    skip_current_file(run, kPastEndMessage);
+    std::size_t lines = run.input.lines_read();
+    std::string wanted = "looking for \"" + std::string(run.looking_for) + "\".";
+    skip_current_file(run, kPastEndMessage, "incomplete",
+                      lines == 0 ? "  Ended before its first line, " + wanted
+                                 : "  Ended at line " + std::to_string(lines) + " while " + wanted);
     ++run.next;
     return true;
   } catch (const NumberedError& e) {
@@ -265,9 +281,9 @@ bool skip_past_end(Run& run, NumberedError& error) {
 // Halts the run on `error`, shown below the name of the file it belongs
 // to: every file staged before that one still goes in place (a failure on
 // the way belongs to an earlier file and takes over), the folder is synced
-// so the screen never overstates, and one more line says from which listed
-// file on nothing was rewritten (none, when the folder's sync fails after
-// the last file).
+// so the screen never overstates, and one more line gives the cause in
+// words and says from which listed file on nothing was rewritten (none,
+// when the folder's sync fails after the last file).
 void halt(Run& run, NumberedError error) {
   bool current_failed = error.file() == NumberedError::kNoFile;
   std::size_t failed;
@@ -299,11 +315,33 @@ void halt(Run& run, NumberedError error) {
     }
   }
   print_outcome(run, failed, "Unknown error! - Program Halt." + number_text(error.number()));
-  if (failed >= run.files.size()) return;  // the folder's sync, after the last file
-  const std::string& name = run.files[failed].name;
-  print_line(failed + 1 == run.files.size()
-                 ? "  Left as it was: " + name
-                 : "  Left as they were: " + name + " and every file listed after it");
+  std::string cause(error_words(error.number()));
+  if (failed >= run.files.size()) {
+    print_line("  After the last file: " + cause + ".");
+    return;
+  }
+  print_line("  Halted at " + run.files[failed].name + ": " + cause + ". " +
+             (failed + 1 == run.files.size() ? "It is as it was."
+                                             : "It and every file listed after it are as they were."));
+}
+
+// After the summary: how many files were left as they were, and which,
+// with one word each for why (the first few; a long run's screen would
+// scroll the rest away).
+constexpr std::size_t kMostNamesListed = 20;
+
+void list_files_left_alone(const Run& run) {
+  std::size_t count = run.left_alone.size();
+  if (count == 0) return;
+  print_line("  " + std::to_string(count) +
+             (count == 1 ? " file left as it was:" : " files left as they were:"));
+  for (std::size_t i = 0; i < count && i < kMostNamesListed; ++i) {
+    auto [index, word] = run.left_alone[i];
+    print_line("  " + run.files[index].name + " (" + std::string(word) + ")");
+  }
+  if (count > kMostNamesListed) {
+    print_line("  and " + std::to_string(count - kMostNamesListed) + " more");
+  }
 }
 
 int rewrite_listed_files(const std::vector<ListedFile>& files, const RunValues& values) {
@@ -326,7 +364,8 @@ int rewrite_listed_files(const std::vector<ListedFile>& files, const RunValues& 
   }
   new_line();
   print_line("Finished ------" + format_count(run.replaced) + " files modified.");
-  return run.skipped > 0 ? kExitSkipped : kExitDone;
+  list_files_left_alone(run);
+  return run.left_alone.empty() ? kExitDone : kExitSkipped;
 }
 
 int run_dialogue() {

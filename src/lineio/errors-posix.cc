@@ -56,4 +56,30 @@ void fail_with_errno(int errno_value, const std::string& path) {
   throw NumberedError(error_number_for(errno_value, path));
 }
 
+std::string_view error_words(int number) {
+  switch (number) {
+    case kNoMemory:
+      return "out of memory";
+    case kFileNotFound:
+      return "the file has gone since it was listed";
+    case kFileExists:
+      return "the rename found its target name taken";
+    case kDiskFull:
+      return "the disk is full, or a quota or a file-size limit is reached";
+    case kTooManyFiles:
+      return "too many open files";
+    case kPermissionDenied:
+      return "permission denied: a read-only file, a file or the work file locked by another "
+             "program, or a folder that may not be written";
+    case kMediaError:
+      return "an I/O error of the disk";
+    case kCrossDevice:
+      return "the rename crossed file systems";
+    case kPathNotFound:
+      return "a folder on the path is missing";
+    default:
+      return "a file operation failed";
+  }
+}
+
 }  // namespace rodozerez

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <exception>
 #include <string>
+#include <string_view>
 
 namespace rodozerez {
 
@@ -41,6 +42,10 @@ class NumberedError : public std::exception {
   int number_;
   std::size_t file_;
 };
+
+// What an error number means, in the operator's words ("the disk is full,
+// or a quota or a file-size limit is reached").
+std::string_view error_words(int number);
 
 // The error number for an errno value. `path` is the name the failing call
 // was given: a missing file whose directory is missing too is 76, not 53.

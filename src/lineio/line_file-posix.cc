@@ -58,7 +58,7 @@ bool InputFile::refill() {
   return n > 0;
 }
 
-std::string_view InputFile::read_line() {
+std::string_view InputFile::next_line() {
   if (at_end_) throw NumberedError(kInputPastEnd);
   spill_.clear();
   for (;;) {

@@ -41,7 +41,15 @@ class InputFile {
  public:
   // The next line without its terminator. The view stays valid until the
   // next call. Throws 62 when no byte of a further line is left.
-  std::string_view read_line();
+  std::string_view read_line() {
+    std::string_view line = next_line();
+    ++lines_read_;
+    return line;
+  }
+
+  // How many lines have been read: once 62 is thrown, the number of the
+  // file's last line.
+  std::size_t lines_read() const { return lines_read_; }
 
   bool is_open() const { return fd_.is_open(); }
 
@@ -55,6 +63,7 @@ class InputFile {
   friend void close_all_files(InputFile& input, class WorkFile& work);
   friend std::string read_file_end(InputFile& input, std::size_t most);
 
+  std::string_view next_line();
   bool refill();
   bool has_cr_before_end_of_data();
   bool is_well_formed();
@@ -72,6 +81,7 @@ class InputFile {
   bool skip_lf_ = false;  // the last line ended with a CR at the buffer's end
   bool at_end_ = false;   // end of file or byte 26 was met
   bool lf_file_ = false;  // lines end at LF, not at CR
+  std::size_t lines_read_ = 0;
 };
 
 // The work file: written through a large buffer, since it is only a staging
@@ -90,6 +100,11 @@ class WorkFile {
 
   // The bytes written to it so far.
   std::size_t size() const { return written_; }
+
+  // Where and why the text written stops being well-formed XML, once
+  // finish_work_file has found that it does ("line 12, column 5: mismatched
+  // tag"); empty otherwise.
+  const std::string& fault() const { return fault_; }
 
  private:
   friend WorkFile open_for_writing(const std::string& directory);
@@ -119,6 +134,7 @@ class WorkFile {
   std::string_view line_end_ = "\r\n";
   // Parses what is written, as it reaches the file.
   std::optional<WellFormedCheck> check_;
+  std::string fault_;
 };
 
 // Opens an existing regular file for reading, locked exclusively: 53 when

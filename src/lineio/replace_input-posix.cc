@@ -114,7 +114,9 @@ void WorkFile::take_name() {
 
 Replacement finish_work_file(WorkFile& work, InputFile& input) {
   work.flush(true);
-  bool kept_whole = work.check_->finish() || !input.is_well_formed();
+  bool well_formed = work.check_->finish();
+  if (!well_formed) work.fault_ = work.check_->fault();
+  bool kept_whole = well_formed || !input.is_well_formed();
   if (kept_whole && is_read_only(input.path_, input.opened_.st_mode)) {
     throw NumberedError(kPermissionDenied);
   }

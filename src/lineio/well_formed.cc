@@ -3,6 +3,7 @@
 #include <expat.h>
 
 #include <new>
+#include <string>
 #include <random>
 
 namespace rodozerez {
@@ -46,7 +47,7 @@ void WellFormedCheck::feed(std::string_view bytes) {
     if (XML_Parse(parser_.get(), bytes.data(), static_cast<int>(part), XML_FALSE) !=
         XML_STATUS_OK) {
       if (XML_GetErrorCode(parser_.get()) == XML_ERROR_NO_MEMORY) throw std::bad_alloc();
-      faulty_ = true;
+      note_fault();
     }
     bytes.remove_prefix(part);
   }
@@ -55,9 +56,18 @@ void WellFormedCheck::feed(std::string_view bytes) {
 bool WellFormedCheck::finish() {
   if (!faulty_ && XML_Parse(parser_.get(), nullptr, 0, XML_TRUE) != XML_STATUS_OK) {
     if (XML_GetErrorCode(parser_.get()) == XML_ERROR_NO_MEMORY) throw std::bad_alloc();
-    faulty_ = true;
+    note_fault();
   }
   return !faulty_;
+}
+
+// Expat counts lines from 1 and columns from 0; the operator's editor
+// counts both from 1.
+void WellFormedCheck::note_fault() {
+  faulty_ = true;
+  fault_ = "line " + std::to_string(XML_GetCurrentLineNumber(parser_.get())) + ", column " +
+           std::to_string(XML_GetCurrentColumnNumber(parser_.get()) + 1) + ": " +
+           XML_ErrorString(XML_GetErrorCode(parser_.get()));
 }
 
 }  // namespace rodozerez

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 struct XML_ParserStruct;
@@ -27,12 +28,18 @@ class WellFormedCheck {
   // Ends the document: true when all of it was well-formed XML.
   bool finish();
 
+  // Where the first fault is and what it is, in the parser's words
+  // ("line 12, column 5: mismatched tag"); empty while there is none.
+  const std::string& fault() const { return fault_; }
+
  private:
   struct ParserFree {
     void operator()(XML_ParserStruct* parser) const;
   };
   std::unique_ptr<XML_ParserStruct, ParserFree> parser_;
   bool faulty_ = false;
+  std::string fault_;
+  void note_fault();
 };
 
 }  // namespace rodozerez

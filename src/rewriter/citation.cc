@@ -110,6 +110,7 @@ void complete_first_origin(Pass& pass) {
 }  // namespace
 
 void apply_citation_rules(Pass& pass) {
+  pass.looking_for = bp::kAttributeAccuracyEnd;
   read_next(pass);
   if (holds_start_tag(pass.line, kOrigin)) {
     complete_first_origin(pass);

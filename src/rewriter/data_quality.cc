@@ -20,6 +20,7 @@ void insert_data_quality_reports(Pass& pass) {
   copy_through(pass, bp::kAttributeAccuracyEnd);
   for (auto line : bp::kDataQualityReports) pass.work.write_line(line);
   if (!contains(pass.line, bp::kDataQualityEnd)) {
+    pass.looking_for = bp::kDataQualityEnd;
     read_next(pass);
     while (holds_start_tag(pass.line, kLogic) || holds_start_tag(pass.line, kCompleteness)) {
       skip_element(pass, holds_start_tag(pass.line, kLogic) ? kLogic : kCompleteness);

@@ -12,6 +12,7 @@ namespace rodozerez {
 void rewrite_metadata_reference(Pass& pass) {
   // The line the section before left is never examined for "<metd>".
   pass.line = {};
+  pass.looking_for = boilerplate::kMetadataDateTag;
   for (;;) {
     read_next(pass);
     if (contains(pass.line, boilerplate::kMetadataDateTag)) break;
@@ -20,6 +21,7 @@ void rewrite_metadata_reference(Pass& pass) {
   replace_tag_value(pass, boilerplate::kMetadataDateTag, pass.values.metadata_date);
 
   // The trailer brings its own contact and section end.
+  pass.looking_for = boilerplate::kMetadataReferenceEnd;
   read_next(pass);
   if (!contains(pass.line, boilerplate::kMetadataReferenceEnd) &&
       !contains(pass.line, boilerplate::kMetadataContactStart)) {

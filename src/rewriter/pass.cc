@@ -1,20 +1,32 @@
 #include "rewriter/pass.h"
 
+#include "lineio/errors.h"
 #include "rewriter/phases.h"
 
 namespace rodozerez {
 
 void copy_through(Pass& pass, std::string_view landmark) {
+  pass.looking_for = landmark;
   while (!contains(pass.line, landmark)) {
     read_next(pass);
     pass.work.write_line(pass.line);
   }
 }
 
-void rewrite_file(InputFile& input, WorkFile& work, const RunValues& values) {
-  Pass pass{input, work, values, {}};
+void rewrite_file(InputFile& input, WorkFile& work, const RunValues& values,
+                  std::string_view* looking_for) {
+  Pass pass{input, work, values, {}, {}};
+  try {
+    rewrite_phases(pass);
+  } catch (const NumberedError& e) {
+    if (looking_for && e.number() == kInputPastEnd) *looking_for = pass.looking_for;
+    throw;
+  }
+}
+
+void rewrite_phases(Pass& pass) {
   // Written lines end as the input's do: CR LF, or LF for an LF file.
-  work.use_line_end(input.line_end());
+  pass.work.use_line_end(pass.input.line_end());
   // The document type line, the stylesheet line, and on to the citation.
   write_document_prologue(pass);
   // The imagery agency as originator, this year as publication date.

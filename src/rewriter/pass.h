@@ -21,8 +21,11 @@ struct RunValues {
 };
 
 // Rewrites the document read from `input` into `work`, ending with
-// "</metadata>". Throws NumberedError: 62 when the input ends too early.
-void rewrite_file(InputFile& input, WorkFile& work, const RunValues& values);
+// "</metadata>". Throws NumberedError: 62 when the input ends too early,
+// and then `looking_for`, where given, receives the landmark the pass was
+// looking for, for the operator.
+void rewrite_file(InputFile& input, WorkFile& work, const RunValues& values,
+                  std::string_view* looking_for = nullptr);
 
 // How much of a file's end `is_already_complete` needs: the trailer with
 // either line end, and room for trailing empty lines.

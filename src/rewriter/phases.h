@@ -17,6 +17,9 @@ struct Pass {
   // The line most recently read, without its terminator. It views the
   // input's buffer: valid until the next read.
   std::string_view line;
+  // The landmark the pass needs next: what the operator is told was
+  // missing when the input ends first.
+  std::string_view looking_for;
 };
 
 // Reads the next input line into the current line.
@@ -55,11 +58,14 @@ bool closes_itself(std::string_view line, const Element& element);
 template <typename Each>
 void walk_element(Pass& pass, const Element& element, Each&& each) {
   if (closes_itself(pass.line, element)) return each(pass.line);
+  std::string_view after = pass.looking_for;
+  pass.looking_for = element.end_tag;
   for (;;) {
     each(pass.line);
-    if (contains(pass.line, element.end_tag)) return;
+    if (contains(pass.line, element.end_tag)) break;
     read_next(pass);
   }
+  pass.looking_for = after;
 }
 
 // The element starting on the current line, written unchanged, all of it.
@@ -67,6 +73,9 @@ void copy_element(Pass& pass, const Element& element);
 
 // The element starting on the current line, read and not written.
 void skip_element(Pass& pass, const Element& element);
+
+// Runs the phases below in order over one file.
+void rewrite_phases(Pass& pass);
 
 // The phases, in the order the pass calls them; each is described at its
 // call in `rewrite_file` and in its own file.

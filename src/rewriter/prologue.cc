@@ -54,6 +54,7 @@ void keep_line_two(Pass& pass, const std::string& line_one) {
 }  // namespace
 
 void write_document_prologue(Pass& pass) {
+  pass.looking_for = bp::kCitationStart;
   read_next(pass);
   pass.work.write_line(pass.line);
   std::string line_one(pass.line);

@@ -7,6 +7,7 @@
 namespace rodozerez {
 
 void insert_spatial_organisation(Pass& pass) {
+  pass.looking_for = boilerplate::kSpatialReferenceEnd;
   read_next(pass);
   if (!contains(pass.line, boilerplate::kSpatialOrganisationStart)) {
     for (auto line : boilerplate::kSpatialOrganisation) pass.work.write_line(line);
@@ -20,11 +21,13 @@ void insert_spatial_organisation(Pass& pass) {
 void write_entity_attribute_section(Pass& pass) {
   copy_through(pass, boilerplate::kSpatialReferenceEnd);
   for (auto line : boilerplate::kEntityAttribute) pass.work.write_line(line);
+  pass.looking_for = boilerplate::kMetadataDateTag;
   read_next(pass);
   if (!contains(pass.line, boilerplate::kEntityAttributeStart)) {
     pass.work.write_line(pass.line);
     return;
   }
+  pass.looking_for = boilerplate::kEntityAttributeEnd;
   while (!contains(pass.line, boilerplate::kEntityAttributeEnd)) read_next(pass);
 }
 
