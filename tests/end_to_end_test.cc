@@ -133,6 +133,46 @@ TEST(EndToEnd, TypicalRunSkipsTheFileThatEndsEarlyAndCountsTheRest) {
   }
 }
 
+// At the questions Ctrl+C is an ignored key; during the run it stops the
+// run at the next file boundary: the files rewritten before it are in
+// place, every other file is as it was, and the status is 2. (The shim
+// holds one rename so that the key lands mid-run on any machine.)
+TEST(EndToEnd, CtrlCStopsTheRunBetweenFiles) {
+  ScratchDir dir, marks;
+  constexpr int kFiles = 2000;
+  for (int i = 0; i < kFiles; ++i) {
+    write_file(dir.file(numbered_name("t", 10000 + i, ".xml")), complete_template());
+  }
+  std::string renaming = marks.file("renaming");
+  Terminal term(dir.path().string(), {},
+                testing::with_fault_shim({"FAULT_CALL=rename", "FAULT_PATH=t10100.xml",
+                                          "FAULT_MARK=" + renaming, "FAULT_HOLD=1"}));
+  ASSERT_TRUE(term.wait_for("(->Y/N):"));
+  term.type("\x03y\r\x03*\r");
+  ASSERT_TRUE(testing::wait_for_file(renaming)) << term.screen();
+  term.type("\x03");
+  std::remove(renaming.c_str());
+  EXPECT_EQ(term.wait_exit(), 2);
+  std::string rewritten = testing::run_pass_today(complete_template()).bytes;
+  int done = 0;
+  for (int i = 0; i < kFiles; ++i) {
+    std::string now = read_file(dir.file(numbered_name("t", 10000 + i, ".xml")));
+    EXPECT_TRUE(now == rewritten || now == complete_template()) << i;
+    done += now == rewritten;
+  }
+  EXPECT_GT(done, 100);
+  EXPECT_LT(done, kFiles);
+  EXPECT_NE(term.lines_sent().find("Stopped by Ctrl+C ------" + format_count(done) +
+                                   " files modified.\n"),
+            std::string::npos)
+      << term.screen();
+  EXPECT_NE(term.lines_sent().find("(->Y/N):  y\n Enter filespec for processing:  *\n"),
+            std::string::npos);
+  termios after;
+  ASSERT_EQ(tcgetattr(term.master(), &after), 0);
+  EXPECT_NE(after.c_lflag & ICANON, 0u) << "terminal not restored";
+}
+
 // Each file is told apart on screen by the landmark it lacks and the
 // number of its last line.
 TEST(EndToEnd, FileMissingAnyLandmarkIsReportedAndLeftByteIdentical) {

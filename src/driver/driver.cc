@@ -225,7 +225,7 @@ WorkFile open_work_file(Run& run, const std::string& directory) {
 // before the summary claims them. The replaced inputs, closed beside the
 // run, are all closed by then too. Errors are thrown to the run's handler.
 void rewrite_remaining_files(Run& run) {
-  for (; run.next < run.files.size(); ++run.next) {
+  for (; run.next < run.files.size() && !stop_requested(); ++run.next) {
     const ListedFile& file = run.files[run.next];
     print_name(run, run.next);
     run.input = open_for_reading(file.path());
@@ -239,6 +239,11 @@ void rewrite_remaining_files(Run& run) {
     run.work = open_work_file(run, file.directory);
     rewrite_file(run.input, run.work, run.values, &run.looking_for);
     Replacement staged = finish_work_file(run.work, run.input);
+    if (stop_requested()) {
+      // Stopped while this file was being rewritten: it stays as it was.
+      close_all_files(run.input, run.work);
+      break;
+    }
     if (staged != Replacement::kStaged) {
       skip_current_file(run, skip_message(staged), skip_word(staged),
                         "  Not well-formed from " + run.work.fault());
@@ -363,6 +368,13 @@ int rewrite_listed_files(const std::vector<ListedFile>& files, const RunValues& 
     }
   }
   new_line();
+  // Ctrl+C: the files rewritten before it are in place and on disk, and
+  // every other file is as it was.
+  if (run.next < run.files.size()) {
+    print_line("Stopped by Ctrl+C ------" + format_count(run.replaced) + " files modified.");
+    list_files_left_alone(run);
+    return kExitHalted;
+  }
   print_line("Finished ------" + format_count(run.replaced) + " files modified.");
   list_files_left_alone(run);
   return run.left_alone.empty() ? kExitDone : kExitSkipped;
@@ -383,6 +395,7 @@ int run_dialogue() {
   auto specification = read_typed_line();
   if (!specification) return kExitHalted;
   new_line();
+  let_ctrl_c_stop_the_run();
 
   // The ".xml" default, for a specification without any ".".
   if (find_text(1, *specification, ".") == 0) *specification += ".xml";

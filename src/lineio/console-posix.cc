@@ -53,6 +53,10 @@ struct ConsoleState {
 ConsoleState console;
 // Set by SIGWINCH: the width is asked again before the next text.
 volatile std::sig_atomic_t width_changed = 1;
+// Set by SIGINT once the run may be stopped.
+volatile std::sig_atomic_t stop_flag = 0;
+
+void on_stop_request(int) { stop_flag = 1; }
 
 void write_fully(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -224,6 +228,22 @@ bool open_console() {
   console.raw = tcsetattr(tty, TCSANOW, &settings) == 0;
   return true;
 }
+
+void let_ctrl_c_stop_the_run() {
+  struct sigaction action {};
+  action.sa_handler = on_stop_request;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  if (!console.raw) return;
+  // NOFLSH: the interrupt must not throw away what is still on its way to
+  // the screen.
+  console.raw_settings.c_lflag |= ISIG | NOFLSH;
+  console.raw_settings.c_cc[VQUIT] = _POSIX_VDISABLE;
+  enter_raw_mode();
+}
+
+bool stop_requested() { return stop_flag != 0; }
 
 void open_plain_output() {
   console.out_fd = STDOUT_FILENO;

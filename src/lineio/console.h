@@ -1,7 +1,8 @@
 // The operator's console: the controlling terminal.
 //
 // Keys come from /dev/tty in raw mode (no echo, no line editing, no
-// signals), so Ctrl+C is an ordinary key. Output goes to standard output
+// signals), so Ctrl+C is an ordinary key while the questions are asked;
+// during the run it asks the run to stop. Output goes to standard output
 // when it is a terminal, else to standard error when that is one, else to
 // /dev/tty: never into a redirected file. The cursor column is tracked
 // against the terminal's width, so text that ends exactly at the right edge
@@ -26,6 +27,15 @@ void open_plain_output();
 
 // One line to standard error, for when there is no terminal to talk to.
 void report_without_terminal(std::string_view message);
+
+// From now on Ctrl+C asks the run to stop at the next file boundary, where
+// it was an ignored key: the terminal sends SIGINT for it again (the quit
+// key stays off), and SIGINT, typed or sent from outside, only sets the
+// request that `stop_requested` reads.
+void let_ctrl_c_stop_the_run();
+
+// True once Ctrl+C (or SIGINT) has asked the run to stop.
+bool stop_requested();
 
 // Writes out what is pending and puts the terminal's settings back as they
 // were found.
