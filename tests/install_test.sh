@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and builds the Debian package,
 # then checks what an operator would meet: the manual page renders without
-# warnings, the package's fields are right, and its binary runs.
+# warnings, the package's fields are right, lintian finds no error, and its
+# binary runs.
 set -euo pipefail
 build=$1
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/rodozerez-install-XXXXXX")
@@ -32,6 +33,14 @@ deb=$(ls "$scratch"/package/*.deb)
 [[ "$(dpkg-deb -f "$deb" Description)" == *metadata* ]] || fail "description"
 dpkg-deb -x "$deb" "$scratch/root"
 [ -f "$scratch/root/usr/share/man/man1/rodozerez.1.gz" ] || fail "package lacks the manual page"
+for doc in changelog.gz copyright; do
+  [ -f "$scratch/root/usr/share/doc/rodozerez/$doc" ] || fail "package lacks its $doc"
+done
+# Debian's own checks, where lintian is installed (CI installs it).
+if command -v lintian >/dev/null; then
+  lintian "$deb" >"$scratch/lintian.txt" 2>&1 || true
+  ! grep -q "^E:" "$scratch/lintian.txt" || fail "lintian: $(grep "^E:" "$scratch/lintian.txt")"
+fi
 
 # The packaged binary's information screen, on a pseudo-terminal.
 script -qec "$scratch/root/usr/bin/rodozerez --version" /dev/null </dev/null >"$scratch/screen.txt"
