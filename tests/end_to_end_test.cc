@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -457,7 +458,7 @@ void expect_only_own_control_codes(const std::string& bytes) {
       ASSERT_NE(end, std::string::npos);
       std::string sequence = bytes.substr(i, end - i + 1);
       bool own = sequence == "\x1b[0m" || sequence == "\x1b[H" || sequence == "\x1b[2J" ||
-                 sequence == "\x1b[3J" || sequence == "\x1b[A" ||
+                 sequence == "\x1b[3J" || sequence == "\x1b[J" || sequence == "\x1b[A" ||
                  (sequence.size() > 3 && sequence[1] == '[' && sequence.back() == 'G' &&
                   sequence.find_first_not_of("0123456789", 2) == sequence.size() - 1);
       EXPECT_TRUE(own) << "foreign sequence at " << i;
@@ -545,6 +546,9 @@ TEST(EndToEnd, TerminalSettingsAreRestoredOnExitAndOnSigterm) {
 
 // Stopped from outside (kill -TSTP) the tool gives the shell its terminal
 // back as it found it; continued, it takes the dialogue up in raw mode.
+// Stopped while typing, the terminal goes back to the shell; once
+// continued (`fg`, after which the shell has written its own lines), the
+// question and what was typed so far are shown again.
 TEST(EndToEnd, StopFromOutsideGivesTheTerminalBackUntilContinued) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), complete_template());
@@ -552,6 +556,8 @@ TEST(EndToEnd, StopFromOutsideGivesTheTerminalBackUntilContinued) {
   job.as_job = true;
   Terminal term(dir.path().string(), {}, job);
   ASSERT_TRUE(term.wait_for("(->Y/N):"));
+  term.type("n");
+  ASSERT_TRUE(term.wait_for("(->Y/N):  n"));
   pid_t tool = tcgetpgrp(term.master());
   ASSERT_GT(tool, 0);
   auto local_flags = [&] {
@@ -568,11 +574,58 @@ TEST(EndToEnd, StopFromOutsideGivesTheTerminalBackUntilContinued) {
   kill(-tool, SIGTSTP);
   EXPECT_TRUE(settles(true)) << "not cooked while stopped";
   EXPECT_NE(local_flags() & ECHO, 0u);
+  {
+    // What a shell writes meanwhile.
+    int shell = open(ptsname(term.master()), O_WRONLY | O_NOCTTY);
+    ASSERT_GE(shell, 0);
+    std::string lines = "\r\n[1]+  Stopped   rodozerez\r\n$ fg\r\nrodozerez\r\n";
+    ASSERT_EQ(write(shell, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
+    close(shell);
+  }
   kill(-tool, SIGCONT);
   EXPECT_TRUE(settles(false)) << "not raw again once continued";
-  EXPECT_EQ(answer(term, "n", "a.xml"), 0);
-  EXPECT_NE(term.screen().find("(->Y/N):  n\n"), std::string::npos) << term.screen();
+  EXPECT_TRUE(term.wait_for("rodozerez\nInsert XSL Style Sheet reference? (->Y/N):  n"))
+      << term.screen();
+  EXPECT_EQ(answer(term, "", "a.xml"), 0);
+  EXPECT_NE(term.screen().find("rodozerez\nInsert XSL Style Sheet reference? (->Y/N):  n\n"),
+            std::string::npos)
+      << term.screen();
   EXPECT_EQ(read_file(dir.file("a.xml")).find("FGDC_V2"), std::string::npos);
+}
+
+// A window made narrower while an answer is typed: the question and the
+// answer are shown again at the new width, and no row keeps text of the
+// old rendering.
+TEST(EndToEnd, NarrowedWindowShowsTheQuestionAgainWithoutStaleText) {
+  ScratchDir dir;
+  Terminal term(dir.path().string());
+  ASSERT_TRUE(term.wait_for("(->Y/N):"));
+  term.type("y\r");
+  // The question and the answer as rows of a terminal `width` wide.
+  auto rows = [](const std::string& shown, std::size_t width) {
+    std::string text;
+    for (std::size_t at = 0; at < shown.size(); at += width) {
+      if (at > 0) text += '\n';
+      text += shown.substr(at, width);
+    }
+    return text;
+  };
+  std::string typed(60, 'x');
+  std::string question = " Enter filespec for processing:  ";
+  term.type(typed);
+  ASSERT_TRUE(term.wait_for(rows(question + typed, 80))) << term.screen();
+  winsize narrow{24, 40, 0, 0};
+  ASSERT_EQ(ioctl(term.master(), TIOCSWINSZ, &narrow), 0);
+  term.type("z");  // echoed once the tool has shown the question again
+  EXPECT_TRUE(term.wait_for(rows(question + typed + "z", 40))) << term.screen();
+  std::string screen = term.screen();
+  ASSERT_NE(screen.find(question), std::string::npos) << screen;
+  EXPECT_EQ(screen.substr(screen.find(question)), rows(question + typed + "z", 40) + "\n")
+      << screen;
+  term.type("\x7f\x7f\r");  // Backspace still takes back what it should
+  EXPECT_EQ(term.wait_exit(), 0);
+  std::string searched = " No files found to match your specification:  " + typed.substr(1) + ".xml";
+  EXPECT_NE(term.screen().find(rows(searched, 40)), std::string::npos) << term.screen();
 }
 
 // A second run over files the first completed, as after a halt: nothing

@@ -76,6 +76,11 @@ void ScreenModel::control_sequence(const std::string& params, char final) {
         return;
       }
       if (params == "3") return;  // scrollback: nothing kept here
+      if (params.empty() || params == "0") {  // from the cursor to the end
+        for (int c = column_; c < columns_; ++c) cells_[row_][c] = " ";
+        for (int r = row_ + 1; r < rows_; ++r) cells_[r].assign(columns_, " ");
+        return;
+      }
       break;
     case 'm':
       if (params.empty() || params == "0") return;

@@ -385,14 +385,12 @@ int run_dialogue() {
   print_line(kTitle);
   print_line("Zeph Contract Metadata Merge Program");
   new_line();
-  print_text("Insert XSL Style Sheet reference? (->Y/N):  ");
-  auto answer = read_typed_line();
+  auto answer = read_typed_line("Insert XSL Style Sheet reference? (->Y/N):  ");
   if (!answer) return kExitHalted;
   // "no", " n" and "Nein" all say no; anything else, Enter alone too, yes.
   std::size_t first = answer->find_first_not_of(' ');
   bool stylesheet = first == std::string::npos || upper_case(answer->substr(first, 1)) != "N";
-  print_text(" Enter filespec for processing:  ");
-  auto specification = read_typed_line();
+  auto specification = read_typed_line(" Enter filespec for processing:  ");
   if (!specification) return kExitHalted;
   new_line();
   let_ctrl_c_stop_the_run();

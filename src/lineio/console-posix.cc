@@ -53,6 +53,9 @@ struct ConsoleState {
 ConsoleState console;
 // Set by SIGWINCH: the width is asked again before the next text.
 volatile std::sig_atomic_t width_changed = 1;
+// Set by SIGCONT and SIGWINCH: a question being answered is shown again.
+volatile std::sig_atomic_t continued = 0;
+volatile std::sig_atomic_t resized = 0;
 // Set by SIGINT once the run may be stopped.
 volatile std::sig_atomic_t stop_flag = 0;
 
@@ -87,6 +90,7 @@ std::size_t terminal_width() {
 
 void on_window_change(int) {
   width_changed = 1;
+  resized = 1;
 }
 
 // Puts one rendered cell out and wraps as a cell console does: the cell in
@@ -144,6 +148,7 @@ void on_stop_signal(int) {
 void on_continue(int) {
   int saved_errno = errno;
   enter_raw_mode();
+  continued = 1;
   errno = saved_errno;
 }
 
@@ -283,7 +288,37 @@ void new_line() {
   if (std::chrono::steady_clock::now() - console.last_flush >= kFlushInterval) flush_output();
 }
 
-std::optional<std::string> read_typed_line() {
+namespace {
+
+// After a stop and `fg` the shell has written below the question; after a
+// change of size the terminal has cut or moved what was typed. Either way
+// the question and the answer so far are shown again, whole: the rows they
+// took (at the width they were written with) are cleared first, so that
+// nothing stale stays on screen.
+void show_question_again(std::string_view question, std::string_view answer, std::size_t cells) {
+  if (continued) {
+    console.pending_output += "\r\x1b[J";  // the shell left the cursor on a line of its own
+  } else if (resized) {
+    for (std::size_t rows = cells / console.width; rows > 0; --rows) {
+      console.pending_output += "\x1b[A";
+    }
+    console.pending_output += "\r\x1b[J";
+  } else {
+    return;
+  }
+  continued = 0;
+  resized = 0;
+  console.column = 0;
+  print_text(question);
+  print_text(answer);
+}
+
+}  // namespace
+
+std::optional<std::string> read_typed_line(std::string_view question) {
+  continued = 0;
+  resized = 0;
+  std::size_t cells = print_text(question);
   std::string answer;
   // Backspace removes one character: its bytes, and the cells it showed as.
   std::vector<std::pair<std::size_t, std::size_t>> characters;
@@ -293,6 +328,7 @@ std::optional<std::string> read_typed_line() {
       console.next_key = 0;
       flush_output();
       if (!take_keys()) return std::nullopt;
+      show_question_again(question, answer, cells);
       continue;
     }
     Key& key = console.keys[console.next_key++];
@@ -302,16 +338,18 @@ std::optional<std::string> read_typed_line() {
         return answer;
       case KeyKind::kBackspace:
         if (!characters.empty()) {
-          auto [bytes, cells] = characters.back();
+          auto [bytes, shown] = characters.back();
           answer.resize(answer.size() - bytes);
           characters.pop_back();
-          for (; cells > 0; --cells) erase_last_cell();
+          cells -= shown;
+          for (; shown > 0; --shown) erase_last_cell();
         }
         break;
       case KeyKind::kCharacter:
         if (answer.size() + key.bytes.size() <= kTypedLineLimit) {
           answer += key.bytes;
           characters.emplace_back(key.bytes.size(), print_text(key.bytes));
+          cells += characters.back().second;
         }
         break;
     }

@@ -52,9 +52,11 @@ std::size_t print_text(std::string_view text);
 // Moves the cursor to column 1 of the next row.
 void new_line();
 
-// Reads one line typed at the keyboard, echoing it; Enter ends it.
+// Shows `question` and reads the answer typed at the keyboard, echoing it;
+// Enter ends it. After a stop from outside and `fg`, or a change of the
+// window's size, the question and the answer so far are shown again.
 // Returns nothing when the terminal has gone away.
-std::optional<std::string> read_typed_line();
+std::optional<std::string> read_typed_line(std::string_view question);
 
 // The arguments after the program name, joined by single spaces, with
 // leading spaces skipped.
