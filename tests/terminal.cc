@@ -77,7 +77,8 @@ void ScreenModel::control_sequence(const std::string& params, char final) {
       }
       if (params == "3") return;  // scrollback: nothing kept here
       if (params.empty() || params == "0") {  // from the cursor to the end
-        for (int c = column_; c < columns_; ++c) cells_[row_][c] = " ";
+        cells_[row_].resize(column_);
+        cells_[row_].resize(columns_, " ");
         for (int r = row_ + 1; r < rows_; ++r) cells_[r].assign(columns_, " ");
         return;
       }
