@@ -36,11 +36,30 @@ constexpr char16_t kHighGlyphs[128] = {
 constexpr char16_t kDeleteGlyph = 0x2302;  // byte 127
 constexpr char16_t kStandIn = 0xFFFD;      // for characters that hide or reorder text
 
-// Bidi controls and zero-width characters: they change what a name looks
-// like without showing themselves.
+// Characters that change what a name looks like without showing
+// themselves: bidi controls, zero-width and other format characters,
+// fillers and variation selectors. The code points with the property
+// Default_Ignorable_Code_Point or the general category Cf in Unicode 15.0
+// (DerivedCoreProperties.txt, UnicodeData.txt), and the line and paragraph
+// separators U+2028 and U+2029; in code point order.
+constexpr struct {
+  char32_t first, last;
+} kInvisible[] = {
+    {0x00AD, 0x00AD},   {0x034F, 0x034F},   {0x0600, 0x0605},   {0x061C, 0x061C},
+    {0x06DD, 0x06DD},   {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},
+    {0x115F, 0x1160},   {0x17B4, 0x17B5},   {0x180B, 0x180F},   {0x200B, 0x200F},
+    {0x2028, 0x202E},   {0x2060, 0x206F},   {0x3164, 0x3164},   {0xFE00, 0xFE0F},
+    {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0},   {0xFFF0, 0xFFFB},   {0x110BD, 0x110BD},
+    {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A},
+    {0xE0000, 0xE0FFF},
+};
+
 bool hides_or_reorders(char32_t cp) {
-  return (cp >= 0x200B && cp <= 0x200F) || (cp >= 0x202A && cp <= 0x202E) || cp == 0x2060 ||
-         (cp >= 0x2066 && cp <= 0x2069) || cp == 0xFEFF;
+  for (const auto& range : kInvisible) {
+    if (cp < range.first) return false;
+    if (cp <= range.last) return true;
+  }
+  return false;
 }
 
 // The code point of one whole, well-formed UTF-8 sequence.
@@ -94,7 +113,7 @@ std::size_t render_character(std::string_view text, std::size_t at, std::string&
     append_glyph_of_byte(out, lead);
     return 1;
   }
-  if (n == 3 && hides_or_reorders(code_point(text.substr(at, n)))) {
+  if (hides_or_reorders(code_point(text.substr(at, n)))) {
     append_utf8(out, kStandIn);
     return n;
   }
