@@ -60,5 +60,28 @@ TEST(MetadataReference, MissingDateOrNoLineAfterItIsPastEnd) {
   EXPECT_EQ(r.lines, (Lines{"    <metd>20261208</metd>"}));
 }
 
+// A completed file is known as such whatever another program appended to
+// it since, as long as the reader would not take it for more text, and
+// whatever kind of line end it has now.
+TEST(MetadataReference, CompletedFileIsKnownWhateverHarmlessBytesFollowItsTrailer) {
+  auto trailer = [](std::string_view line_end) {
+    std::string text;
+    for (const auto& row : kTrailer) text += row + std::string(line_end);
+    return text;
+  };
+  for (std::string_view line_end : {"\r\n", "\n", "\r", "\n\r"}) {
+    EXPECT_TRUE(is_already_complete("<x/>" + std::string(line_end) + trailer(line_end)));
+  }
+  for (const std::string& end :
+       {trailer("\r\n") + "\x1A", trailer("\r\n") + "\x1A" + "anything",
+        trailer("\n") + " \t" + std::string(3, '\0') + "\r\n\r\n", "\xEF\xBB\xBF" + trailer("\r\n")}) {
+    EXPECT_TRUE(is_already_complete(end)) << end.size();
+  }
+  for (const std::string& end :
+       {trailer("\r\n") + "x", trailer("\r\n").substr(4), "<x>" + trailer("\r\n")}) {
+    EXPECT_FALSE(is_already_complete(end)) << end.size();
+  }
+}
+
 }  // namespace
 }  // namespace rodozerez

@@ -42,19 +42,44 @@ std::string trailer_text(std::string_view line_end) {
   return text;
 }
 
+// The text as the reader sees it, with its line ends, of any kind the
+// reader knows (CR LF, LF CR, CR, LF), all made LF.
+std::string with_lf_line_ends(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c != '\r' && c != '\n') {
+      out += c;
+      continue;
+    }
+    out += '\n';
+    char pair = c == '\r' ? '\n' : '\r';
+    if (i + 1 < text.size() && text[i + 1] == pair) ++i;
+  }
+  return out;
+}
+
 }  // namespace
 
+// Another program may have touched a completed file since: what follows
+// the trailer is passed over when the reader would not take it for text
+// (byte 26 and all after it) or it is only blanks, NULs and line ends; the
+// line ends may be of any kind; and a byte order mark before a trailer
+// that is the whole file changes nothing.
 bool is_already_complete(std::string_view file_end) {
-  static const std::string kWritten[] = {trailer_text("\r\n"), trailer_text("\n")};
-  // Trailing empty lines aside (npos + 1 leaves nothing).
-  file_end = file_end.substr(0, file_end.find_last_not_of("\r\n") + 1);
-  for (const std::string& trailer : kWritten) {
-    if (!file_end.ends_with(trailer)) continue;
-    // The trailer's first row starts a line of its own.
-    std::string_view before = file_end.substr(0, file_end.size() - trailer.size());
-    if (before.empty() || before.back() == '\n' || before.back() == '\r') return true;
-  }
-  return false;
+  static const std::string kWritten = trailer_text("\n");
+  file_end = file_end.substr(0, file_end.find('\x1A'));
+  // npos + 1 leaves nothing.
+  file_end = file_end.substr(0, file_end.find_last_not_of(std::string_view(" \t\r\n\0", 5)) + 1);
+  // Two bytes a line end at most: room enough for the trailer's rows.
+  std::size_t most = 2 * kWritten.size();
+  if (file_end.size() > most) file_end.remove_prefix(file_end.size() - most);
+  std::string text = with_lf_line_ends(file_end);
+  if (!std::string_view(text).ends_with(kWritten)) return false;
+  // The trailer's first row starts a line of its own.
+  std::string_view before = std::string_view(text).substr(0, text.size() - kWritten.size());
+  return before.empty() || before.back() == '\n' || before == "\xEF\xBB\xBF";
 }
 
 }  // namespace rodozerez
