@@ -250,6 +250,33 @@ TEST(ReplaceInput, KeepsTheInputsAclAndUserAttributes) {
   EXPECT_EQ(st.st_mode & 0777, 0664u);  // the group bits are the ACL's mask
 }
 
+// In a folder whose default ACL lets another user in, an input without an
+// ACL comes out without one, its bits as they were: never readable by
+// more users than before.
+TEST(ReplaceInput, FoldersDefaultAclNeverWidensAFileWithoutOne) {
+  ScratchDir dir;
+  // user::rw- user:65534:rwx group::r-- mask::rwx other::---
+  const std::uint32_t acl[] = {2,          1u | (6u << 16), 0xFFFFFFFF, 2u | (7u << 16), 65534,
+                               4u | (4u << 16), 0xFFFFFFFF, 0x10u | (7u << 16), 0xFFFFFFFF,
+                               0x20u | (0u << 16), 0xFFFFFFFF};
+  if (setxattr(dir.path().c_str(), "system.posix_acl_default", acl, sizeof acl, 0) != 0) {
+    GTEST_SKIP() << "this file system takes no default ACLs";
+  }
+  std::string path = dir.file("a.xml");
+  write_file(path, "old\r\n");
+  removexattr(path.c_str(), "system.posix_acl_access");  // as made elsewhere
+  chmod(path.c_str(), 0640);
+  InputFile in = open_for_reading(path);
+  WorkFile work = open_for_writing(dir.path().string());
+  work.write_line("new");
+  ASSERT_EQ(replace_input(work, in), Replacement::kReplaced);
+  char none[256];
+  EXPECT_LT(getxattr(path.c_str(), "system.posix_acl_access", none, sizeof none), 0);
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
 TEST(ReplaceInput, PutsTheWorkFileInPlaceWithTheInputsBits) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), "old\r\n");

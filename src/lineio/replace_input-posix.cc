@@ -29,10 +29,12 @@ bool is_read_only(const std::string& path, mode_t mode) {
   return (mode & 0222) == 0 || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
 }
 
+constexpr const char* kAccessAcl = "system.posix_acl_access";
+
 // Extended attributes the work file takes from the input: the access ACL
 // and the user, security and trusted namespaces, as sed -i does.
 bool is_copied_attribute(std::string_view name) {
-  return name == "system.posix_acl_access" || name.starts_with("user.") ||
+  return name == kAccessAcl || name.starts_with("user.") ||
          name.starts_with("security.") || name.starts_with("trusted.");
 }
 
@@ -43,6 +45,9 @@ bool cannot_take(int err) {
          err == ERANGE;
 }
 
+// The work file ends with exactly the input's access ACL: in a folder with
+// a default ACL it was made with the inherited one, which an input without
+// an ACL must not gain (it could let others read it).
 void copy_attributes(int from, int to, const std::string& path) {
   std::string names(1024, '\0');
   ssize_t n;
@@ -51,6 +56,10 @@ void copy_attributes(int from, int to, const std::string& path) {
   }
   if (n < 0) {
     if (cannot_take(errno)) return;
+    fail_with_errno(errno, path);
+  }
+  if (fgetxattr(from, kAccessAcl, nullptr, 0) < 0 && errno == ENODATA &&
+      fremovexattr(to, kAccessAcl) != 0 && !cannot_take(errno)) {
     fail_with_errno(errno, path);
   }
   std::string value(256, '\0');
@@ -173,9 +182,11 @@ Replacement put_in_place(WorkFile& work, InputFile& input) {
       errno != EPERM) {
     fail_with_errno(errno, work.path_);
   }
+  // The attributes before the bits: removing an inherited ACL leaves its
+  // mask in the group bits, which fchmod then sets right.
+  copy_attributes(input.fd_.get(), work.fd_.get(), work.path_);
   if (fchmod(work.fd_.get(), input.opened_.st_mode & 07777) != 0)
     fail_with_errno(errno, work.path_);
-  copy_attributes(input.fd_.get(), work.fd_.get(), work.path_);
   if (!unchanged_since_open(input.path_, input.opened_)) return Replacement::kChangedElsewhere;
   // Renamed while still open and locked, so no other run can take the
   // work file over in between.
