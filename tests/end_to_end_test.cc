@@ -532,7 +532,8 @@ TEST(EndToEnd, TerminalSettingsAreRestoredOnExitAndOnSigterm) {
     EXPECT_NE(before.c_lflag & ICANON, 0u);
     EXPECT_NE(before.c_lflag & ECHO, 0u);
   }
-  for (int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
+  // Every signal from outside that ends a program by default.
+  for (int signal_number : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGALRM, SIGXCPU}) {
     Terminal term(dir.path().string());
     ASSERT_TRUE(term.wait_for("(->Y/N):"));
     kill(term.pid(), signal_number);
@@ -542,6 +543,14 @@ TEST(EndToEnd, TerminalSettingsAreRestoredOnExitAndOnSigterm) {
     EXPECT_EQ(after.c_lflag, before.c_lflag) << signal_number;
     EXPECT_EQ(after.c_iflag, before.c_iflag) << signal_number;
   }
+  // Started under nohup, the tool outlives a hang-up, as nohup promises.
+  testing::RunOptions nohup;
+  nohup.ignored_signals = {SIGHUP};
+  Terminal term(dir.path().string(), {}, nohup);
+  ASSERT_TRUE(term.wait_for("(->Y/N):"));
+  kill(term.pid(), SIGHUP);
+  term.type("\r*\r");
+  EXPECT_EQ(term.wait_exit(), 0);
 }
 
 // Stopped from outside (kill -TSTP) the tool gives the shell its terminal

@@ -215,6 +215,7 @@ TEST(Overlap, AnotherProgramsEditIsNeverUndone) {
   ScratchDir dir, marks;
   write_file(dir.file("a.xml"), kTemplate);
   write_file(dir.file("b.xml"), kTemplate);
+  chmod(dir.file("b.xml").c_str(), 0644);
   std::string syncing = marks.file("syncing");
   Terminal term(dir.path().string(), {}, held("syncfs,fsync", "", syncing));
   term.type("y\r*\r");
@@ -234,6 +235,27 @@ TEST(Overlap, AnotherProgramsEditIsNeverUndone) {
   EXPECT_EQ(read_file(dir.file("a.xml")), replaced);
   EXPECT_EQ(read_file(dir.file("b.xml")), kTemplate + "<!-- edited -->\r\n");
   EXPECT_EQ(read_file(dir.file(kWorkFileName)), testing::run_pass_today(kTemplate).bytes);
+  struct stat left;  // left behind, it is private again
+  ASSERT_EQ(stat(dir.file(kWorkFileName).c_str(), &left), 0);
+  EXPECT_EQ(left.st_mode & 07777, 0600u);
+}
+
+// A file wears its input's permission bits (and owner and attributes)
+// before it is made durable, so that no crash can put it in place without
+// them.
+TEST(CommitGroup, FilesTakeTheirInputsBitsBeforeTheyAreMadeDurable) {
+  ScratchDir dir, marks;
+  write_file(dir.file("a.xml"), kTemplate);
+  chmod(dir.file("a.xml").c_str(), 0640);
+  std::string syncing = marks.file("syncing");
+  Terminal term(dir.path().string(), {}, held("fsync", kWork, syncing));
+  term.type("y\ra.xml\r");
+  ASSERT_TRUE(testing::wait_for_file(syncing)) << term.screen();
+  struct stat staged;
+  ASSERT_EQ(stat(dir.file(kWorkFileName).c_str(), &staged), 0);
+  EXPECT_EQ(staged.st_mode & 07777, 0640u);
+  std::remove(syncing.c_str());
+  EXPECT_EQ(term.wait_exit(), 0);
 }
 
 // Files are made durable in groups, with their file system at once. When

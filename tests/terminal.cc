@@ -196,6 +196,7 @@ Terminal::Terminal(const std::string& directory, const std::vector<std::string>&
     // A UTF-8 terminal unless a test says otherwise.
     setenv("LC_ALL", "C.UTF-8", 1);
     for (const auto& entry : options.environment) putenv(const_cast<char*>(entry.c_str()));
+    for (int s : options.ignored_signals) signal(s, SIG_IGN);
     if (options.as_job) {
       pid_t job = fork();
       if (job == 0) {

@@ -46,6 +46,8 @@ struct RunOptions {
   // for a process group without a parent in its session to continue it).
   // Signal it through the terminal's foreground group.
   bool as_job = false;
+  // Signals the tool is started with ignored, as nohup starts it with SIGHUP.
+  std::vector<int> ignored_signals = {};
 };
 
 // The binary running on a pseudo-terminal in `directory`.

@@ -106,6 +106,13 @@ void restore_terminal_settings() {
   if (console.raw) tcsetattr(console.tty_fd, TCSANOW, &console.saved);
 }
 
+// The signals sent from outside whose default action ends the process:
+// each puts the terminal back first. (The faults a program makes itself,
+// such as SIGSEGV, are left to their defaults and to the sanitizers.)
+constexpr int kEndingSignals[] = {SIGTERM, SIGHUP,    SIGINT,  SIGQUIT, SIGUSR1, SIGUSR2,
+                                  SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGPIPE, SIGIO,
+                                  SIGPWR,  SIGSTKFLT};
+
 // Only async-signal-safe calls: put the terminal back, then die of the
 // signal as if it had not been caught.
 void on_fatal_signal(int signal_number) {
@@ -215,7 +222,13 @@ bool open_console() {
   struct sigaction action {};
   action.sa_handler = on_fatal_signal;
   sigemptyset(&action.sa_mask);
-  for (int s : {SIGTERM, SIGHUP, SIGINT}) sigaction(s, &action, nullptr);
+  for (int s : kEndingSignals) {
+    // One the process was started to ignore (nohup, a background job)
+    // stays ignored.
+    struct sigaction before {};
+    if (sigaction(s, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+    sigaction(s, &action, nullptr);
+  }
   action.sa_handler = on_window_change;
   action.sa_flags = SA_RESTART;
   sigaction(SIGWINCH, &action, nullptr);
@@ -239,7 +252,10 @@ void let_ctrl_c_stop_the_run() {
   action.sa_handler = on_stop_request;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
+  struct sigaction before {};
+  if (sigaction(SIGINT, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+    sigaction(SIGINT, &action, nullptr);
+  }
   if (!console.raw) return;
   // NOFLSH: the interrupt must not throw away what is still on its way to
   // the screen.

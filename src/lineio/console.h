@@ -16,9 +16,11 @@
 namespace rodozerez {
 
 // Opens the controlling terminal and puts it in raw mode, keeping any keys
-// typed ahead. Returns false when there is none. Also arranges that
-// SIGTERM, SIGHUP and SIGINT restore the terminal before the program ends,
-// and that a stop from outside (SIGTSTP) restores it until SIGCONT.
+// typed ahead. Returns false when there is none. Also arranges that every
+// signal from outside that ends the program by default (SIGTERM, SIGHUP,
+// SIGINT, SIGQUIT, SIGUSR1, SIGALRM, SIGXCPU, ...) restores the terminal
+// first, unless the program was started with it ignored (nohup), and that
+// a stop from outside (SIGTSTP) restores it until SIGCONT.
 bool open_console();
 
 // Uses standard output for plain text, without control sequences or keys:

@@ -62,6 +62,7 @@ class InputFile {
   friend Replacement put_in_place(class WorkFile& work, InputFile& input);
   friend void close_all_files(InputFile& input, class WorkFile& work);
   friend std::string read_file_end(InputFile& input, std::size_t most);
+  friend void take_what_the_input_was(class WorkFile& work, const InputFile& input);
 
   std::string_view next_line();
   bool refill();
@@ -114,6 +115,7 @@ class WorkFile {
   friend bool sync_file_system_of(WorkFile& work);
   friend Replacement put_in_place(WorkFile& work, InputFile& input);
   friend void leave_work_file(WorkFile& work, InputFile& input);
+  friend void take_what_the_input_was(WorkFile& work, const InputFile& input);
   friend void close_all_files(InputFile& input, WorkFile& work);
 
   // A work file on `fd`, open and locked, whose name is, or is to be, `path`.
@@ -131,6 +133,7 @@ class WorkFile {
   std::size_t used_ = 0;
   std::size_t written_ = 0;
   bool named_ = true;  // false until an unnamed work file takes the name
+  bool took_input_attributes_ = false;  // wears the input's owner and bits
   std::string_view line_end_ = "\r\n";
   // Parses what is written, as it reaches the file.
   std::optional<WellFormedCheck> check_;

@@ -102,6 +102,25 @@ bool link_to(const FileDescriptor& fd, const std::string& path) {
 
 }  // namespace
 
+// The input's owner and group, access ACL and attributes, and permission
+// bits, given to its work file. Owner and group first: fchown clears
+// set-id bits, fchmod then restores them; a process that may not give the
+// file away keeps its own ownership. The attributes before the bits:
+// removing an inherited ACL leaves its mask in the group bits, which
+// fchmod then sets right.
+void take_what_the_input_was(WorkFile& work, const InputFile& input) {
+  work.took_input_attributes_ = true;
+  bool same_owner = work.owner_ == input.opened_.st_uid && work.group_ == input.opened_.st_gid;
+  if (!same_owner && fchown(work.fd_.get(), input.opened_.st_uid, input.opened_.st_gid) != 0 &&
+      errno != EPERM) {
+    fail_with_errno(errno, work.path_);
+  }
+  copy_attributes(input.fd_.get(), work.fd_.get(), work.path_);
+  if (fchmod(work.fd_.get(), input.opened_.st_mode & 07777) != 0) {
+    fail_with_errno(errno, work.path_);
+  }
+}
+
 // A work file that is already there is taken over first, under the same
 // rules as in `open_for_writing`: locked, one link, still the one named.
 void WorkFile::take_name() {
@@ -129,6 +148,9 @@ Replacement finish_work_file(WorkFile& work, InputFile& input) {
   if (kept_whole && is_read_only(input.path_, input.opened_.st_mode)) {
     throw NumberedError(kPermissionDenied);
   }
+  // What the file keeps goes on before the durability barrier, so that a
+  // file renamed after a crash has it too.
+  if (kept_whole) take_what_the_input_was(work, input);
   // A staged file waits with no buffer: a commit group holds only descriptors.
   work.check_.reset();
   work.buffer_.reset();
@@ -175,18 +197,6 @@ void make_durable(WorkFile& work) {
 
 Replacement put_in_place(WorkFile& work, InputFile& input) {
   work.take_name();
-  // Owner and group first: fchown clears set-id bits, fchmod then restores
-  // them. A process that may not give the file away keeps its own ownership.
-  bool same_owner = work.owner_ == input.opened_.st_uid && work.group_ == input.opened_.st_gid;
-  if (!same_owner && fchown(work.fd_.get(), input.opened_.st_uid, input.opened_.st_gid) != 0 &&
-      errno != EPERM) {
-    fail_with_errno(errno, work.path_);
-  }
-  // The attributes before the bits: removing an inherited ACL leaves its
-  // mask in the group bits, which fchmod then sets right.
-  copy_attributes(input.fd_.get(), work.fd_.get(), work.path_);
-  if (fchmod(work.fd_.get(), input.opened_.st_mode & 07777) != 0)
-    fail_with_errno(errno, work.path_);
   if (!unchanged_since_open(input.path_, input.opened_)) return Replacement::kChangedElsewhere;
   // Renamed while still open and locked, so no other run can take the
   // work file over in between.
@@ -198,7 +208,15 @@ Replacement put_in_place(WorkFile& work, InputFile& input) {
 }
 
 void leave_work_file(WorkFile& work, InputFile& input) {
-  if (work.is_open()) work.take_name();
+  if (work.is_open()) {
+    work.take_name();
+    // Left behind, it is the operator's again, and private.
+    if (work.took_input_attributes_) {
+      int failed = fchown(work.fd_.get(), work.owner_, work.group_);
+      failed |= fchmod(work.fd_.get(), 0600);
+      (void)failed;  // best effort: the text it holds is what matters
+    }
+  }
   close_all_files(input, work);
 }
 
