@@ -338,6 +338,22 @@ TEST(EndToEnd, ReadOnlyInputHaltsWith70AndStaysAsItWas) {
   EXPECT_NE(read_file(dir.file(kWorkFileName)).find("</metadata>"), std::string::npos);
 }
 
+// Two listed names of one file (hard links) each get their own rewritten
+// copy, as sed -i gives them; the run's own lock on the first never halts
+// it.
+TEST(EndToEnd, HardLinkedNamesAreEachRewritten) {
+  ScratchDir dir;
+  write_file(dir.file("a.xml"), complete_template());
+  ASSERT_EQ(link(dir.file("a.xml").c_str(), dir.file("b.xml").c_str()), 0);
+  Terminal term(dir.path().string());
+  EXPECT_EQ(answer(term, "y", "*"), 0);
+  EXPECT_NE(term.screen().find("Finished ------     2 files modified."), std::string::npos)
+      << term.screen();
+  std::string rewritten = testing::run_pass_today(complete_template()).bytes;
+  EXPECT_EQ(read_file(dir.file("a.xml")), rewritten);
+  EXPECT_EQ(read_file(dir.file("b.xml")), rewritten);
+}
+
 TEST(EndToEnd, RewrittenFileKeepsItsPermissionBits) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), complete_template());

@@ -220,6 +220,22 @@ WorkFile open_work_file(Run& run, const std::string& directory) {
   return open_for_writing(directory);
 }
 
+// Opens a listed file. A lock refused may be the run's own: the file is
+// another listed name (a hard link) of a file staged in the group, or of
+// one whose replaced input is still being closed. Then those are committed
+// and closed, and the file opened again: the name gets its own rewritten
+// copy, as sed -i gives it. A lock held elsewhere is refused again.
+InputFile open_listed_file(Run& run, const ListedFile& file) {
+  try {
+    return open_for_reading(file.path());
+  } catch (const NumberedError& e) {
+    if (e.number() != kPermissionDenied) throw;
+  }
+  commit_group(run);
+  wait_for_replaced_inputs();
+  return open_for_reading(file.path());
+}
+
 // Rewrites every file from `run.next` on into its work file and commits
 // them group by group, then syncs the folder so the renames are durable
 // before the summary claims them. The replaced inputs, closed beside the
@@ -228,7 +244,7 @@ void rewrite_remaining_files(Run& run) {
   for (; run.next < run.files.size() && !stop_requested(); ++run.next) {
     const ListedFile& file = run.files[run.next];
     print_name(run, run.next);
-    run.input = open_for_reading(file.path());
+    run.input = open_listed_file(run, file);
     // A file an earlier run completed is left alone: a second rewrite would
     // take the agency's own origin for somebody else's and repeat reports.
     if (is_already_complete(read_file_end(run.input, kCompletedFileEndBytes))) {
