@@ -3,7 +3,8 @@
 //
 //   FAULT_CALL   the call: open, openat, read, write, fsync, syncfs, fchmod,
 //                fchown, close, rename, flock, ftruncate; or several,
-//                separated by commas
+//                separated by commas, each with its own path suffix after
+//                an "@" if it wants one (syncfs@folder,fsync@(deleted))
 //   FAULT_ERRNO  the errno it fails with (a number)
 //   FAULT_PATH   only calls on a path, or a descriptor open on a path, that
 //                ends with this text
@@ -31,17 +32,32 @@
 
 namespace {
 
-bool fault_matches(const char* call, const char* path) {
+bool ends_with(const char* path, const std::string& suffix) {
+  if (!path) return false;
+  std::size_t n = std::strlen(path);
+  return n >= suffix.size() && suffix.compare(0, std::string::npos, path + n - suffix.size()) == 0;
+}
+
+// The call is one FAULT_CALL names, on a path its suffix (or FAULT_PATH)
+// fits.
+bool named(const char* call, const char* path) {
   const char* wanted = std::getenv("FAULT_CALL");
   if (!wanted) return false;
-  std::string calls = std::string(",") + wanted + ",";
-  if (calls.find(std::string(",") + call + ",") == std::string::npos) return false;
-  const char* suffix = std::getenv("FAULT_PATH");
-  if (suffix) {
-    if (!path) return false;
-    std::size_t n = std::strlen(path), m = std::strlen(suffix);
-    if (n < m || std::strcmp(path + n - m, suffix) != 0) return false;
+  std::string calls = std::string(wanted) + ",";
+  for (std::size_t at = 0, comma; (comma = calls.find(',', at)) != std::string::npos;
+       at = comma + 1) {
+    std::string entry = calls.substr(at, comma - at);
+    std::size_t sign = entry.find('@');
+    if (entry.substr(0, sign) != call) continue;
+    if (sign != std::string::npos) return ends_with(path, entry.substr(sign + 1));
+    const char* suffix = std::getenv("FAULT_PATH");
+    return !suffix || ends_with(path, suffix);
   }
+  return false;
+}
+
+bool fault_matches(const char* call, const char* path) {
+  if (!named(call, path)) return false;
   // Replaced inputs are closed on a thread of their own: counts are shared.
   static std::atomic<int> skipped = 0;
   const char* skip = std::getenv("FAULT_SKIP");

@@ -119,6 +119,7 @@ struct Run {
   InputFile input;
   WorkFile work;
   std::vector<StagedFile> staged;  // the commit group, in listing order
+  FileDescriptor write_errors;     // opened before the group's first write
   std::size_t staged_bytes = 0;
   std::size_t durable = 0;         // staged files on disk, from the first on
   std::size_t placed = 0;          // staged files done with, from the first on
@@ -170,7 +171,7 @@ auto for_staged(const StagedFile& file, Step step) {
 // that is not done, each fsynced in turn), then puts them in place in
 // listing order; a file another program changed meanwhile is skipped.
 void commit_staged(Run& run, std::size_t count) {
-  if (count - std::min(count, run.durable) > 1 && sync_file_system_of(run.staged[count - 1].work)) {
+  if (count - std::min(count, run.durable) > 1 && sync_file_system(run.write_errors)) {
     run.durable = std::max(run.durable, count);
   }
   for (; run.durable < count; ++run.durable) {
@@ -209,7 +210,8 @@ void skip_current_file(Run& run, std::string_view message, std::string_view word
 
 // The first file of a group takes the work file's name; the files behind
 // it wait in unnamed work files. Where the file system makes none, the
-// group is committed first and each file goes on its own.
+// group is committed first and each file goes on its own. A group's
+// watch for write errors is opened before its first file is written.
 WorkFile open_work_file(Run& run, const std::string& directory) {
   if (!run.staged.empty() && run.unnamed_work_files) {
     WorkFile unnamed = open_unnamed_work_file(directory);
@@ -217,6 +219,7 @@ WorkFile open_work_file(Run& run, const std::string& directory) {
     run.unnamed_work_files = false;
   }
   commit_group(run);
+  if (run.unnamed_work_files) run.write_errors = watch_for_write_errors(directory);
   return open_for_writing(directory);
 }
 

@@ -112,7 +112,6 @@ class WorkFile {
   friend WorkFile open_unnamed_work_file(const std::string& directory);
   friend Replacement finish_work_file(WorkFile& work, InputFile& input);
   friend void make_durable(WorkFile& work);
-  friend bool sync_file_system_of(WorkFile& work);
   friend Replacement put_in_place(WorkFile& work, InputFile& input);
   friend void leave_work_file(WorkFile& work, InputFile& input);
   friend void take_what_the_input_was(WorkFile& work, const InputFile& input);

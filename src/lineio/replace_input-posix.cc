@@ -6,16 +6,19 @@
 // that is not to replace its input is left behind under its name.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "lineio/closer.h"
+#include "lineio/directory.h"
 #include "lineio/errors.h"
 #include "lineio/exclusive_open-posix.h"
 #include "lineio/replace_input.h"
@@ -184,11 +187,31 @@ std::size_t dirty_bytes() {
   return total;
 }
 
+// syncfs reports write errors from Linux 5.8 on; before, it reports none.
+bool syncfs_reports_write_errors() {
+  static const bool reports = [] {
+    utsname system{};
+    if (uname(&system) != 0) return false;
+    int major = 0, minor = 0;
+    if (std::sscanf(system.release, "%d.%d", &major, &minor) != 2) return false;
+    return major > 5 || (major == 5 && minor >= 8);
+  }();
+  return reports;
+}
+
 }  // namespace
 
-bool sync_file_system_of(WorkFile& work) {
+FileDescriptor watch_for_write_errors(const std::string& directory) {
+  std::string folder = folder_or_current(directory);
+  FileDescriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.is_open()) fail_with_errno(errno, folder);
+  return fd;
+}
+
+bool sync_file_system(const FileDescriptor& watch) {
+  if (!watch.is_open() || !syncfs_reports_write_errors()) return false;
   if (dirty_bytes() > kMostOtherDirtyBytes) return false;
-  return syncfs(work.fd_.get()) == 0;
+  return syncfs(watch.get()) == 0;
 }
 
 void make_durable(WorkFile& work) {

@@ -4,6 +4,9 @@
 // replace its input.
 #pragma once
 
+#include <string>
+
+#include "lineio/file_descriptor.h"
 #include "lineio/line_file.h"
 
 namespace rodozerez {
@@ -26,14 +29,23 @@ Replacement finish_work_file(WorkFile& work, InputFile& input);
 // Waits until the work file's data is on disk.
 void make_durable(WorkFile& work);
 
-// Makes everything written to the file system that holds `work` durable
+// A descriptor on `directory`, opened before a commit group's first write,
+// through which `sync_file_system` hears of every write error the file
+// system meets from then on: the kernel samples a file system's error
+// state when a descriptor is opened, and syncfs reports only the errors
+// since. (Through a work file opened later, an error that another
+// program's sync had already collected would pass unseen.)
+FileDescriptor watch_for_write_errors(const std::string& directory);
+
+// Makes everything written to the file system that `watch` is on durable
 // at once (syncfs): one journal commit and one cache flush for a whole
-// commit group, where an fsync per file costs a flush each. Done only while
-// little else on the machine waits to be written back, so that another
-// program's large writes never stall the run; returns false when it was
-// not done or failed, and the caller then fsyncs file by file, which also
-// tells which file an error belongs to.
-bool sync_file_system_of(WorkFile& work);
+// commit group, where an fsync per file costs a flush each. Done only
+// while little else on the machine waits to be written back, so that
+// another program's large writes never stall the run, and only on kernels
+// whose syncfs reports write errors (Linux 5.8 on); returns false when it
+// was not done or failed, and the caller then fsyncs file by file, which
+// also tells which file an error belongs to.
+bool sync_file_system(const FileDescriptor& watch);
 
 // Puts a durable work file in the input's place in one atomic step: gives
 // an unnamed one the work file's name, gives it the input's owner, group,
