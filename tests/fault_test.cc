@@ -4,6 +4,7 @@
 // terminal back. Failures the tool rides out (EINTR, a work file that
 // vanishes) let the run complete.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -209,13 +210,16 @@ TEST(Overlap, TwoRunsInOneFolderNeverMixFiles) {
 
 // An edit another program makes while a file waits for its commit (here
 // while the commit's first sync is held) stands, whether it replaced the
-// file (a new file renamed in, as sed -i does) or changed it in place: the
-// file is skipped, not put back, and its rewrite stays in the work file.
+// file (a new file renamed in, as sed -i does) or changed it in place, and
+// also where the timestamps cannot tell (whole seconds, as on coarse file
+// systems, and the same size): the file is skipped, not put back, and its
+// rewrite stays in the work file.
 TEST(Overlap, AnotherProgramsEditIsNeverUndone) {
   ScratchDir dir, marks;
-  write_file(dir.file("a.xml"), kTemplate);
-  write_file(dir.file("b.xml"), kTemplate);
-  chmod(dir.file("b.xml").c_str(), 0644);
+  for (const char* name : {"a.xml", "b.xml", "c.xml"}) write_file(dir.file(name), kTemplate);
+  const timespec whole_second[2] = {{1700000000, 0}, {1700000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, dir.file("c.xml").c_str(), whole_second, 0), 0);
+  chmod(dir.file("c.xml").c_str(), 0644);
   std::string syncing = marks.file("syncing");
   Terminal term(dir.path().string(), {}, held("syncfs,fsync", "", syncing));
   term.type("y\r*\r");
@@ -224,9 +228,16 @@ TEST(Overlap, AnotherProgramsEditIsNeverUndone) {
   write_file(dir.file("edit.tmp"), replaced);
   ASSERT_EQ(std::rename(dir.file("edit.tmp").c_str(), dir.file("a.xml").c_str()), 0);
   std::ofstream(dir.file("b.xml"), std::ios::app | std::ios::binary) << "<!-- edited -->\r\n";
+  std::string same_size = kTemplate;
+  same_size.replace(same_size.find("metadata"), 8, "METADATA");
+  {
+    std::fstream c(dir.file("c.xml"), std::ios::in | std::ios::out | std::ios::binary);
+    c << same_size;
+  }
+  ASSERT_EQ(utimensat(AT_FDCWD, dir.file("c.xml").c_str(), whole_second, 0), 0);
   std::remove(syncing.c_str());
   EXPECT_EQ(term.wait_exit(), 1);
-  for (const char* name : {"a.xml", "b.xml"}) {
+  for (const char* name : {"a.xml", "b.xml", "c.xml"}) {
     EXPECT_NE(term.screen().find(std::string(name) + "\nFile changed by another program. "
                                                      "Proceeding with next file.\n"),
               std::string::npos)
@@ -234,6 +245,7 @@ TEST(Overlap, AnotherProgramsEditIsNeverUndone) {
   }
   EXPECT_EQ(read_file(dir.file("a.xml")), replaced);
   EXPECT_EQ(read_file(dir.file("b.xml")), kTemplate + "<!-- edited -->\r\n");
+  EXPECT_EQ(read_file(dir.file("c.xml")), same_size);
   EXPECT_EQ(read_file(dir.file(kWorkFileName)), testing::run_pass_today(kTemplate).bytes);
   struct stat left;  // left behind, it is private again
   ASSERT_EQ(stat(dir.file(kWorkFileName).c_str(), &left), 0);

@@ -133,6 +133,21 @@ bool InputFile::is_well_formed() {
   }
 }
 
+// FNV-1a over the whole file as it is on disk now, read without moving the
+// reading position.
+std::uint64_t InputFile::content_hash() {
+  auto chunk = std::make_unique_for_overwrite<char[]>(kReadBufferSize);
+  std::uint64_t hash = 14695981039346656037ull;
+  for (off_t offset = 0;;) {
+    std::size_t n = read_at(fd_, chunk.get(), kReadBufferSize, offset, path_);
+    if (n == 0) return hash;
+    for (std::size_t i = 0; i < n; ++i) {
+      hash = (hash ^ static_cast<unsigned char>(chunk[i])) * 1099511628211ull;
+    }
+    offset += static_cast<off_t>(n);
+  }
+}
+
 InputFile open_for_reading(const std::string& path) {
   FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (!fd.is_open()) fail_with_errno(errno, path);
@@ -145,6 +160,7 @@ InputFile open_for_reading(const std::string& path) {
   file.fd_ = std::move(fd);
   file.path_ = path;
   file.opened_ = st;
+  if (st.st_mtim.tv_nsec == 0) file.opened_content_ = file.content_hash();
   file.buffer_ = std::make_unique_for_overwrite<char[]>(kReadBufferSize);
   file.refill();
   file.lf_file_ = !file.has_cr_before_end_of_data();

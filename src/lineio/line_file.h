@@ -13,6 +13,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -74,6 +75,11 @@ class InputFile {
   // As it was when opened: its owner and bits for the work file, and to
   // tell an edit made by another program since.
   struct stat opened_ {};
+  // Its bytes' hash as opened, where its timestamps cannot tell an edit:
+  // a modification time of whole seconds (coarse file systems, or an
+  // edit that set it back).
+  std::optional<std::uint64_t> opened_content_;
+  std::uint64_t content_hash();
   std::unique_ptr<char[]> buffer_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;

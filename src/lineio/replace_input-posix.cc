@@ -220,7 +220,11 @@ void make_durable(WorkFile& work) {
 
 Replacement put_in_place(WorkFile& work, InputFile& input) {
   work.take_name();
-  if (!unchanged_since_open(input.path_, input.opened_)) return Replacement::kChangedElsewhere;
+  // Where the timestamps cannot tell, the bytes do.
+  if (!unchanged_since_open(input.path_, input.opened_) ||
+      (input.opened_content_ && input.content_hash() != *input.opened_content_)) {
+    return Replacement::kChangedElsewhere;
+  }
   // Renamed while still open and locked, so no other run can take the
   // work file over in between.
   if (rename(work.path_.c_str(), input.path_.c_str()) != 0) fail_with_errno(errno, input.path_);
