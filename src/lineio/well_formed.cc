@@ -2,6 +2,7 @@
 
 #include <expat.h>
 
+#include <climits>
 #include <new>
 #include <string>
 #include <random>
@@ -41,22 +42,44 @@ WellFormedCheck::WellFormedCheck() : parser_(XML_ParserCreate(nullptr)) {
 // than a part and its longest unfinished token.
 constexpr std::size_t kMostPerParse = 64 * 1024;
 
+void WellFormedCheck::parse(std::string_view part, bool last) {
+  if (XML_Parse(parser_.get(), part.data(), static_cast<int>(part.size()), last) !=
+      XML_STATUS_OK) {
+    if (XML_GetErrorCode(parser_.get()) == XML_ERROR_NO_MEMORY) throw std::bad_alloc();
+    note_fault();
+  }
+  fed_ += part.size();
+  auto at = XML_GetCurrentByteIndex(parser_.get());
+  unparsed_ = at < 0 ? 0 : fed_ - static_cast<unsigned long long>(at);
+}
+
+// Expat (before 2.6) scans an unfinished token again from its start on
+// every part it is fed, which makes one long token (a comment or an
+// attribute value of many megabytes) cost the square of its length. So
+// while the parser holds more than a part unparsed, bytes are held back
+// until there are at least as many again, and go in as one part: the token
+// is scanned a few times over, not once per 64 KB.
 void WellFormedCheck::feed(std::string_view bytes) {
+  if (faulty_) return;
+  if (unparsed_ > kMostPerParse) {
+    held_back_.append(bytes);
+    if (held_back_.size() < unparsed_ && held_back_.size() < INT_MAX / 2) return;
+    parse(held_back_, false);
+    std::string().swap(held_back_);
+    return;
+  }
   while (!faulty_ && !bytes.empty()) {
     std::size_t part = bytes.size() < kMostPerParse ? bytes.size() : kMostPerParse;
-    if (XML_Parse(parser_.get(), bytes.data(), static_cast<int>(part), XML_FALSE) !=
-        XML_STATUS_OK) {
-      if (XML_GetErrorCode(parser_.get()) == XML_ERROR_NO_MEMORY) throw std::bad_alloc();
-      note_fault();
-    }
+    parse(bytes.substr(0, part), false);
     bytes.remove_prefix(part);
+    if (unparsed_ > kMostPerParse) return feed(bytes);
   }
 }
 
 bool WellFormedCheck::finish() {
-  if (!faulty_ && XML_Parse(parser_.get(), nullptr, 0, XML_TRUE) != XML_STATUS_OK) {
-    if (XML_GetErrorCode(parser_.get()) == XML_ERROR_NO_MEMORY) throw std::bad_alloc();
-    note_fault();
+  if (!faulty_) {
+    parse(held_back_, true);
+    std::string().swap(held_back_);
   }
   return !faulty_;
 }

@@ -39,6 +39,12 @@ class WellFormedCheck {
   std::unique_ptr<XML_ParserStruct, ParserFree> parser_;
   bool faulty_ = false;
   std::string fault_;
+  // Bytes held back while a long token is unfinished (see feed), how many
+  // have reached the parser, and how many of those it holds unparsed.
+  std::string held_back_;
+  unsigned long long fed_ = 0;
+  unsigned long long unparsed_ = 0;
+  void parse(std::string_view part, bool last);
   void note_fault();
 };
 
