@@ -253,8 +253,8 @@ TEST(EndToEnd, AnswerStartingWithNLeavesOutTheStylesheet) {
   const std::string stylesheet_line =
       "\r\n<?xml-stylesheet href=\"FGDC_V2.xsl\" type=\"text/xsl\"?>\r\n";
   const std::pair<std::string, bool> answers[] = {
-      {"n", false}, {"N", false}, {"no", false},  {" n", false},         {"Nein", false},
-      {"y", true},  {"", true},   {" ", true},    {"yes, not now", true}};
+      {"n", false}, {"N", false}, {"no", false}, {" n", false},         {"Nein", false},
+      {"y", true},  {"", true},   {" ", true},   {"yes, not now", true}};
   for (const auto& [typed, wanted] : answers) {
     ScratchDir dir;
     write_file(dir.file("a.xml"), complete_template());
@@ -325,10 +325,10 @@ TEST(EndToEnd, ReadOnlyInputHaltsWith70AndStaysAsItWas) {
   Terminal term(dir.path().string(), {}, {200, 24, {}});  // the halt line unwrapped
   EXPECT_EQ(answer(term, "y", "*.xml"), 2);
   EXPECT_NE(term.screen().find("Working...\na.xml\nb.xml\nUnknown error! - Program Halt. 70"
-                                   "\n  Halted at b.xml: permission denied: a read-only file, a "
-                                   "file or the work file locked by another program, or a folder "
-                                   "that may not be written. It and every file listed after it "
-                                   "are as they were.\n"),
+                               "\n  Halted at b.xml: permission denied: a read-only file, a "
+                               "file or the work file locked by another program, or a folder "
+                               "that may not be written. It and every file listed after it "
+                               "are as they were.\n"),
             std::string::npos)
       << term.screen();
   EXPECT_EQ(term.screen().find("Finished"), std::string::npos);
@@ -649,7 +649,8 @@ TEST(EndToEnd, NarrowedWindowShowsTheQuestionAgainWithoutStaleText) {
       << screen;
   term.type("\x7f\x7f\r");  // Backspace still takes back what it should
   EXPECT_EQ(term.wait_exit(), 0);
-  std::string searched = " No files found to match your specification:  " + typed.substr(1) + ".xml";
+  std::string searched =
+      " No files found to match your specification:  " + typed.substr(1) + ".xml";
   EXPECT_NE(term.screen().find(rows(searched, 40)), std::string::npos) << term.screen();
 }
 

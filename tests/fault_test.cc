@@ -3,8 +3,8 @@
 // with its mapped number, leaves the input exactly as it was, and puts the
 // terminal back. Failures the tool rides out (EINTR, a work file that
 // vanishes) let the run complete.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -295,8 +295,8 @@ TEST(CommitGroup, FailedSyncHaltsAtItsFileAfterPuttingTheFilesBeforeItInPlace) {
     term.type("y\r*\r");
     EXPECT_EQ(term.wait_exit(), 2);
     EXPECT_NE(term.screen().find("a.xml\nb.xml\nc.xml\nd.xml\nb.xml\nUnknown error! - "
-                                     "Program Halt. 72\n  Halted at b.xml: an I/O error of the "
-                                     "disk. It and every file listed after it are as they were.\n"),
+                                 "Program Halt. 72\n  Halted at b.xml: an I/O error of the "
+                                 "disk. It and every file listed after it are as they were.\n"),
               std::string::npos)
         << term.screen();
     std::string rewritten = testing::run_pass_today(kTemplate).bytes;
@@ -316,10 +316,9 @@ TEST(CommitGroup, WithoutUnnamedWorkFilesEachFileGoesOnItsOwn) {
   for (int error : {EOPNOTSUPP, EIO}) {
     ScratchDir dir;
     for (const char* name : {"a.xml", "b.xml", "c.xml"}) write_file(dir.file(name), kTemplate);
-    testing::RunOptions options =
-        testing::with_fault_shim({"FAULT_CALL=open", "FAULT_PATH=.",
-                                  "FAULT_ERRNO=" + std::to_string(error), "FAULT_SKIP=1",
-                                  "FAULT_TIMES=1"});
+    testing::RunOptions options = testing::with_fault_shim({"FAULT_CALL=open", "FAULT_PATH=.",
+                                                            "FAULT_ERRNO=" + std::to_string(error),
+                                                            "FAULT_SKIP=1", "FAULT_TIMES=1"});
     Terminal term(dir.path().string(), {}, options);
     term.type("y\r*\r");
     std::string rewritten = testing::run_pass_today(kTemplate).bytes;

@@ -256,9 +256,9 @@ TEST(ReplaceInput, KeepsTheInputsAclAndUserAttributes) {
 TEST(ReplaceInput, FoldersDefaultAclNeverWidensAFileWithoutOne) {
   ScratchDir dir;
   // user::rw- user:65534:rwx group::r-- mask::rwx other::---
-  const std::uint32_t acl[] = {2,          1u | (6u << 16), 0xFFFFFFFF, 2u | (7u << 16), 65534,
-                               4u | (4u << 16), 0xFFFFFFFF, 0x10u | (7u << 16), 0xFFFFFFFF,
-                               0x20u | (0u << 16), 0xFFFFFFFF};
+  const std::uint32_t acl[] = {2,          1u | (6u << 16),    0xFFFFFFFF, 2u | (7u << 16),
+                               65534,      4u | (4u << 16),    0xFFFFFFFF, 0x10u | (7u << 16),
+                               0xFFFFFFFF, 0x20u | (0u << 16), 0xFFFFFFFF};
   if (setxattr(dir.path().c_str(), "system.posix_acl_default", acl, sizeof acl, 0) != 0) {
     GTEST_SKIP() << "this file system takes no default ACLs";
   }

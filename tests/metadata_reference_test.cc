@@ -72,9 +72,9 @@ TEST(MetadataReference, CompletedFileIsKnownWhateverHarmlessBytesFollowItsTraile
   for (std::string_view line_end : {"\r\n", "\n", "\r", "\n\r"}) {
     EXPECT_TRUE(is_already_complete("<x/>" + std::string(line_end) + trailer(line_end)));
   }
-  for (const std::string& end :
-       {trailer("\r\n") + "\x1A", trailer("\r\n") + "\x1A" + "anything",
-        trailer("\n") + " \t" + std::string(3, '\0') + "\r\n\r\n", "\xEF\xBB\xBF" + trailer("\r\n")}) {
+  for (const std::string& end : {trailer("\r\n") + "\x1A", trailer("\r\n") + "\x1A" + "anything",
+                                 trailer("\n") + " \t" + std::string(3, '\0') + "\r\n\r\n",
+                                 "\xEF\xBB\xBF" + trailer("\r\n")}) {
     EXPECT_TRUE(is_already_complete(end)) << end.size();
   }
   for (const std::string& end :

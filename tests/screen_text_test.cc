@@ -40,7 +40,8 @@ TEST(ScreenText, InvisibleCharactersShowAsAStandIn) {
        {"\xC2\xAD", "\xCD\x8F", "\xD8\x9C", "\xE1\x85\x9F", "\xE1\xA0\x8E", "\xE2\x80\x8B",
         "\xE2\x80\xA8", "\xE2\x80\xAE", "\xE2\x81\xA3", "\xE3\x85\xA4", "\xEF\xB8\x8F",
         "\xEF\xBB\xBF", "\xF3\xA0\x80\x81", "\xF3\xA0\x84\x80"}) {
-    EXPECT_EQ(shown("ab" + invisible + "cd"), std::make_pair("ab" + kStandIn + "cd", std::size_t{5}))
+    EXPECT_EQ(shown("ab" + invisible + "cd"),
+              std::make_pair("ab" + kStandIn + "cd", std::size_t{5}))
         << invisible.size();
   }
   for (std::string visible : {"\xC2\xAC", "\xE2\x80\x90", "\xF0\x9F\x98\x80"}) {

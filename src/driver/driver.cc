@@ -345,8 +345,9 @@ void halt(Run& run, NumberedError error) {
     return;
   }
   print_line("  Halted at " + run.files[failed].name + ": " + cause + ". " +
-             (failed + 1 == run.files.size() ? "It is as it was."
-                                             : "It and every file listed after it are as they were."));
+             (failed + 1 == run.files.size()
+                  ? "It is as it was."
+                  : "It and every file listed after it are as they were."));
 }
 
 // After the summary: how many files were left as they were, and which,

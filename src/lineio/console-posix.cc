@@ -59,7 +59,9 @@ volatile std::sig_atomic_t resized = 0;
 // Set by SIGINT once the run may be stopped.
 volatile std::sig_atomic_t stop_flag = 0;
 
-void on_stop_request(int) { stop_flag = 1; }
+void on_stop_request(int) {
+  stop_flag = 1;
+}
 
 void write_fully(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -109,9 +111,9 @@ void restore_terminal_settings() {
 // The signals sent from outside whose default action ends the process:
 // each puts the terminal back first. (The faults a program makes itself,
 // such as SIGSEGV, are left to their defaults and to the sanitizers.)
-constexpr int kEndingSignals[] = {SIGTERM, SIGHUP,    SIGINT,  SIGQUIT, SIGUSR1, SIGUSR2,
-                                  SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGPIPE, SIGIO,
-                                  SIGPWR,  SIGSTKFLT};
+constexpr int kEndingSignals[] = {SIGTERM, SIGHUP,  SIGINT,    SIGQUIT,  SIGUSR1,
+                                  SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF,  SIGXCPU,
+                                  SIGPIPE, SIGIO,   SIGPWR,    SIGSTKFLT};
 
 // Only async-signal-safe calls: put the terminal back, then die of the
 // signal as if it had not been caught.
@@ -264,7 +266,9 @@ void let_ctrl_c_stop_the_run() {
   enter_raw_mode();
 }
 
-bool stop_requested() { return stop_flag != 0; }
+bool stop_requested() {
+  return stop_flag != 0;
+}
 
 void open_plain_output() {
   console.out_fd = STDOUT_FILENO;

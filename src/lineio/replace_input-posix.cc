@@ -37,8 +37,8 @@ constexpr const char* kAccessAcl = "system.posix_acl_access";
 // Extended attributes the work file takes from the input: the access ACL
 // and the user, security and trusted namespaces, as sed -i does.
 bool is_copied_attribute(std::string_view name) {
-  return name == kAccessAcl || name.starts_with("user.") ||
-         name.starts_with("security.") || name.starts_with("trusted.");
+  return name == kAccessAcl || name.starts_with("user.") || name.starts_with("security.") ||
+         name.starts_with("trusted.");
 }
 
 // An attribute this file system or this process cannot take is passed

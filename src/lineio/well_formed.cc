@@ -4,8 +4,8 @@
 
 #include <climits>
 #include <new>
-#include <string>
 #include <random>
+#include <string>
 
 namespace rodozerez {
 
@@ -43,8 +43,7 @@ WellFormedCheck::WellFormedCheck() : parser_(XML_ParserCreate(nullptr)) {
 constexpr std::size_t kMostPerParse = 64 * 1024;
 
 void WellFormedCheck::parse(std::string_view part, bool last) {
-  if (XML_Parse(parser_.get(), part.data(), static_cast<int>(part.size()), last) !=
-      XML_STATUS_OK) {
+  if (XML_Parse(parser_.get(), part.data(), static_cast<int>(part.size()), last) != XML_STATUS_OK) {
     if (XML_GetErrorCode(parser_.get()) == XML_ERROR_NO_MEMORY) throw std::bad_alloc();
     note_fault();
   }
