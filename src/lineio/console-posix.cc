@@ -178,10 +178,12 @@ int first_terminal_output(int tty_fd) {
 }
 
 // Takes more bytes from the keyboard into decoded keys. False when the
-// terminal has gone away.
-bool take_keys() {
+// terminal has gone away. While it waits, the signals in `waiting_mask`'s
+// complement are let in, and a handled one ends the wait (EINTR).
+bool take_keys(const sigset_t& waiting_mask) {
   pollfd wait{console.tty_fd, POLLIN, 0};
-  int ready = poll(&wait, 1, console.decoder.pending() ? kEscapeWaitMs : -1);
+  timespec escape_wait{0, kEscapeWaitMs * 1000000L};
+  int ready = ppoll(&wait, 1, console.decoder.pending() ? &escape_wait : nullptr, &waiting_mask);
   if (ready < 0) return errno == EINTR;
   if (ready == 0) {
     console.decoder.time_out(console.keys);
@@ -333,9 +335,8 @@ void show_question_again(std::string_view question, std::string_view answer, std
   print_text(answer);
 }
 
-}  // namespace
-
-std::optional<std::string> read_typed_line(std::string_view question) {
+// The question, and the answer typed to it.
+std::optional<std::string> read_answer(std::string_view question, const sigset_t& waiting_mask) {
   continued = 0;
   resized = 0;
   std::size_t cells = print_text(question);
@@ -347,7 +348,7 @@ std::optional<std::string> read_typed_line(std::string_view question) {
       console.keys.clear();
       console.next_key = 0;
       flush_output();
-      if (!take_keys()) return std::nullopt;
+      if (!take_keys(waiting_mask)) return std::nullopt;
       show_question_again(question, answer, cells);
       continue;
     }
@@ -374,6 +375,22 @@ std::optional<std::string> read_typed_line(std::string_view question) {
         break;
     }
   }
+}
+
+}  // namespace
+
+std::optional<std::string> read_typed_line(std::string_view question) {
+  // SIGCONT and SIGWINCH are held back except while the keyboard is waited
+  // on: one that came between the look at their flags and the wait would
+  // otherwise leave the question unshown until the next key.
+  sigset_t redraw_signals, before;
+  sigemptyset(&redraw_signals);
+  sigaddset(&redraw_signals, SIGCONT);
+  sigaddset(&redraw_signals, SIGWINCH);
+  sigprocmask(SIG_BLOCK, &redraw_signals, &before);
+  auto answer = read_answer(question, before);
+  sigprocmask(SIG_SETMASK, &before, nullptr);
+  return answer;
 }
 
 std::string command_tail(int argc, char** argv) {
