@@ -220,6 +220,14 @@ Replacement replace_input(WorkFile& work, InputFile& input) {
   return put_in_place(work, input);
 }
 
+// Replaces the file at `path`, in `dir`, with the one line "new".
+Replacement replace_with_new_text(const ScratchDir& dir, const std::string& path) {
+  InputFile in = open_for_reading(path);
+  WorkFile work = open_for_writing(dir.path().string());
+  work.write_line("new");
+  return replace_input(work, in);
+}
+
 // The access ACL (user nobody may write, the group may only read) and a
 // user attribute go with the text, as sed -i keeps them.
 TEST(ReplaceInput, KeepsTheInputsAclAndUserAttributes) {
@@ -234,10 +242,7 @@ TEST(ReplaceInput, KeepsTheInputsAclAndUserAttributes) {
       setxattr(path.c_str(), "system.posix_acl_access", acl, sizeof acl, 0) != 0) {
     GTEST_SKIP() << "this file system takes no user attributes or ACLs";
   }
-  InputFile in = open_for_reading(path);
-  WorkFile work = open_for_writing(dir.path().string());
-  work.write_line("new");
-  ASSERT_EQ(replace_input(work, in), Replacement::kReplaced);
+  ASSERT_EQ(replace_with_new_text(dir, path), Replacement::kReplaced);
   char value[64];
   ASSERT_EQ(getxattr(path.c_str(), "user.origin", value, sizeof value), 6);
   EXPECT_EQ(std::string(value, 6), "survey");
@@ -266,10 +271,7 @@ TEST(ReplaceInput, FoldersDefaultAclNeverWidensAFileWithoutOne) {
   write_file(path, "old\r\n");
   removexattr(path.c_str(), "system.posix_acl_access");  // as made elsewhere
   chmod(path.c_str(), 0640);
-  InputFile in = open_for_reading(path);
-  WorkFile work = open_for_writing(dir.path().string());
-  work.write_line("new");
-  ASSERT_EQ(replace_input(work, in), Replacement::kReplaced);
+  ASSERT_EQ(replace_with_new_text(dir, path), Replacement::kReplaced);
   char none[256];
   EXPECT_LT(getxattr(path.c_str(), "system.posix_acl_access", none, sizeof none), 0);
   struct stat st;

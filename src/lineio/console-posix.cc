@@ -115,6 +115,14 @@ constexpr int kEndingSignals[] = {SIGTERM, SIGHUP,  SIGINT,    SIGQUIT,  SIGUSR1
                                   SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF,  SIGXCPU,
                                   SIGPIPE, SIGIO,   SIGPWR,    SIGSTKFLT};
 
+// Installs `action` for `signal_number`, unless the process was started
+// with that signal ignored (nohup, a background job): it stays ignored.
+void catch_unless_ignored(int signal_number, const struct sigaction& action) {
+  struct sigaction before {};
+  if (sigaction(signal_number, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) return;
+  sigaction(signal_number, &action, nullptr);
+}
+
 // Only async-signal-safe calls: put the terminal back, then die of the
 // signal as if it had not been caught.
 void on_fatal_signal(int signal_number) {
@@ -226,13 +234,7 @@ bool open_console() {
   struct sigaction action {};
   action.sa_handler = on_fatal_signal;
   sigemptyset(&action.sa_mask);
-  for (int s : kEndingSignals) {
-    // One the process was started to ignore (nohup, a background job)
-    // stays ignored.
-    struct sigaction before {};
-    if (sigaction(s, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
-    sigaction(s, &action, nullptr);
-  }
+  for (int s : kEndingSignals) catch_unless_ignored(s, action);
   action.sa_handler = on_window_change;
   action.sa_flags = SA_RESTART;
   sigaction(SIGWINCH, &action, nullptr);
@@ -256,10 +258,7 @@ void let_ctrl_c_stop_the_run() {
   action.sa_handler = on_stop_request;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  struct sigaction before {};
-  if (sigaction(SIGINT, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
-    sigaction(SIGINT, &action, nullptr);
-  }
+  catch_unless_ignored(SIGINT, action);
   if (!console.raw) return;
   // NOFLSH: the interrupt must not throw away what is still on its way to
   // the screen.

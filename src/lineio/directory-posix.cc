@@ -46,11 +46,16 @@ std::vector<ListedFile> list_matching_files(std::string_view specification) {
   return found;
 }
 
-void sync_directory(const std::string& directory) {
+FileDescriptor open_folder(const std::string& directory) {
   std::string path = folder_or_current(directory);
   FileDescriptor fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!fd.is_open()) fail_with_errno(errno, path);
-  if (fsync(fd.get()) != 0) fail_with_errno(errno, path);
+  return fd;
+}
+
+void sync_directory(const std::string& directory) {
+  FileDescriptor fd = open_folder(directory);
+  if (fsync(fd.get()) != 0) fail_with_errno(errno, folder_or_current(directory));
 }
 
 }  // namespace rodozerez

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "lineio/file_descriptor.h"
+
 namespace rodozerez {
 
 // The path of `name` in `directory`; "" is the current directory.
@@ -35,6 +37,10 @@ struct ListedFile {
 // name are never listed. A missing directory lists nothing; nothing here
 // reports an error.
 std::vector<ListedFile> list_matching_files(std::string_view specification);
+
+// The folder itself, opened for reading (to sync it, or to watch its file
+// system); a failure is thrown.
+FileDescriptor open_folder(const std::string& directory);
 
 // fsyncs a directory, so that renames made in it are on disk.
 void sync_directory(const std::string& directory);

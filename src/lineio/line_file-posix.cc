@@ -41,6 +41,18 @@ std::size_t read_at(const FileDescriptor& fd, char* into, std::size_t size, off_
   return static_cast<std::size_t>(n);
 }
 
+// Hands `each` the whole file as it is on disk now, piece by piece through
+// `buffer` (kReadBufferSize bytes), without moving the reading position.
+template <typename Each>
+void read_whole_file(const FileDescriptor& fd, const std::string& path, char* buffer, Each each) {
+  for (off_t offset = 0;;) {
+    std::size_t size = read_at(fd, buffer, kReadBufferSize, offset, path);
+    if (size == 0) return;
+    each(std::string_view(buffer, size));
+    offset += static_cast<off_t>(size);
+  }
+}
+
 }  // namespace
 
 // ---- InputFile ------------------------------------------------------------
@@ -125,27 +137,20 @@ bool InputFile::has_cr_before_end_of_data() {
 // the pass is over, so the read buffer is free to reuse.
 bool InputFile::is_well_formed() {
   WellFormedCheck check;
-  for (off_t offset = 0;;) {
-    std::size_t size = read_at(fd_, buffer_.get(), kReadBufferSize, offset, path_);
-    if (size == 0) return check.finish();
-    check.feed({buffer_.get(), size});
-    offset += static_cast<off_t>(size);
-  }
+  read_whole_file(fd_, path_, buffer_.get(), [&](std::string_view piece) { check.feed(piece); });
+  return check.finish();
 }
 
-// FNV-1a over the whole file as it is on disk now, read without moving the
-// reading position.
+// FNV-1a over the whole file as it is on disk now. Its own buffer: the
+// read buffer is not there yet when the file is opened, nor any more once
+// it is staged.
 std::uint64_t InputFile::content_hash() {
   auto chunk = std::make_unique_for_overwrite<char[]>(kReadBufferSize);
   std::uint64_t hash = 14695981039346656037ull;
-  for (off_t offset = 0;;) {
-    std::size_t n = read_at(fd_, chunk.get(), kReadBufferSize, offset, path_);
-    if (n == 0) return hash;
-    for (std::size_t i = 0; i < n; ++i) {
-      hash = (hash ^ static_cast<unsigned char>(chunk[i])) * 1099511628211ull;
-    }
-    offset += static_cast<off_t>(n);
-  }
+  read_whole_file(fd_, path_, chunk.get(), [&](std::string_view piece) {
+    for (unsigned char c : piece) hash = (hash ^ c) * 1099511628211ull;
+  });
+  return hash;
 }
 
 InputFile open_for_reading(const std::string& path) {

@@ -202,10 +202,7 @@ bool syncfs_reports_write_errors() {
 }  // namespace
 
 FileDescriptor watch_for_write_errors(const std::string& directory) {
-  std::string folder = folder_or_current(directory);
-  FileDescriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!fd.is_open()) fail_with_errno(errno, folder);
-  return fd;
+  return open_folder(directory);
 }
 
 bool sync_file_system(const FileDescriptor& watch) {

@@ -19,11 +19,13 @@ enum class Replacement {
   kChangedElsewhere,  // another program changed or replaced the input meanwhile
 };
 
-// Ends the staging of a work file: flushes it, starts its writeback and
-// frees the buffers of both files. The guard: a rewritten text that is not
-// well-formed XML never replaces an input that is (the input is parsed
-// only then): kNotWellFormed, and the file is to be left alone. A
-// read-only input (also for root) is 70.
+// Ends the staging of a work file: flushes it, starts its writeback, gives
+// it the input's owner, group, permission bits, access ACL and extended
+// attributes (before it is made durable, so that a crash never puts it in
+// place without them), and frees the buffers of both files. The guard: a
+// rewritten text that is not well-formed XML never replaces an input that
+// is (the input is parsed only then): kNotWellFormed, and the file is to
+// be left alone. A read-only input (also for root) is 70.
 Replacement finish_work_file(WorkFile& work, InputFile& input);
 
 // Waits until the work file's data is on disk.
@@ -48,10 +50,8 @@ FileDescriptor watch_for_write_errors(const std::string& directory);
 bool sync_file_system(const FileDescriptor& watch);
 
 // Puts a durable work file in the input's place in one atomic step: gives
-// an unnamed one the work file's name, gives it the input's owner, group,
-// permission bits, access ACL and extended attributes, and renames it over
-// the input, still open and locked, so that no other run can take it over
-// in between. An input that another program has changed or replaced since
+// an unnamed one the work file's name and renames it over the input, still
+// open and locked, so that no other run can take it over in between. An input that another program has changed or replaced since
 // it was opened is left as it is (kChangedElsewhere), both files still
 // open. Any failure leaves the input as it was; both files are closed on
 // success.
@@ -59,8 +59,8 @@ Replacement put_in_place(WorkFile& work, InputFile& input);
 
 // A work file that is not to replace its input stays behind under the
 // work file's name, holding what was written, for the operator to look
-// at; both files are then closed. (A work file already there is taken over
-// as `open_for_writing` would.)
+// at, the operator's and private (0600) again; both files are then closed.
+// (A work file already there is taken over as `open_for_writing` would.)
 void leave_work_file(WorkFile& work, InputFile& input);
 
 }  // namespace rodozerez
