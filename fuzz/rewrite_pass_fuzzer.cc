@@ -98,8 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int error = 0;
   Replacement replacement = Replacement::kReplaced;
   {
-    InputFile input = open_for_reading(path);
-    WorkFile work = open_for_writing(fuzzing::folder());
+    Folder folder = open_folder(fuzzing::folder());
+    InputFile input = open_for_reading(folder, "input.xml");
+    WorkFile work = open_for_writing(folder);
     try {
       rewrite_file(input, work, {stylesheet, "2026", "20261208"});
       replacement = finish_work_file(work, input);

@@ -15,10 +15,8 @@ namespace {
 using testing::ScratchDir;
 using testing::write_file;
 
-std::vector<std::string> names(const std::vector<ListedFile>& files) {
-  std::vector<std::string> out;
-  for (const auto& f : files) out.push_back(f.name);
-  return out;
+std::vector<std::string> names(const FileList& list) {
+  return list.names;
 }
 
 // The folder is the current directory for the listing, as for the tool.
@@ -60,10 +58,9 @@ TEST(ListMatchingFiles, DirectoryPartGivesBareNamesAndTheirFolder) {
   std::filesystem::create_directory(dir.path() / "data");
   write_file(dir.file("data/t1.xml"), "");
   InFolder here(dir);
-  auto files = list_matching_files("data/*.xml");
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_EQ(files[0].name, "t1.xml");
-  EXPECT_EQ(files[0].path(), "data/t1.xml");
+  FileList list = list_matching_files("data/*.xml");
+  EXPECT_EQ(list.names, Names{"t1.xml"});
+  EXPECT_EQ(list.folder.path, "data");
   EXPECT_EQ(names(list_matching_files("data/")), Names{"t1.xml"});
 }
 
@@ -71,8 +68,8 @@ TEST(ListMatchingFiles, NothingMatchingOrAMissingFolderListsNothing) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), "");
   InFolder here(dir);
-  EXPECT_TRUE(list_matching_files("*.txt").empty());
-  EXPECT_TRUE(list_matching_files("nowhere/*.xml").empty());
+  EXPECT_TRUE(list_matching_files("*.txt").names.empty());
+  EXPECT_TRUE(list_matching_files("nowhere/*.xml").names.empty());
 }
 
 }  // namespace

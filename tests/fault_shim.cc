@@ -1,10 +1,14 @@
 // A fault injector for the tests, loaded with LD_PRELOAD into the real
 // binary: makes one chosen system call fail with a chosen errno.
 //
-//   FAULT_CALL   the call: open, openat, read, write, fsync, syncfs, fchmod,
-//                fchown, close, rename, flock, ftruncate; or several,
-//                separated by commas, each with its own path suffix after
-//                an "@" if it wants one (syncfs@folder,fsync@(deleted))
+//   FAULT_CALL   the call: open, read, write, fsync, syncfs, fchmod,
+//                fchown, close, rename, link, unlink, flock, ftruncate; or
+//                several, separated by commas, each with its own path
+//                suffix after an "@" if it wants one
+//                (syncfs@folder,fsync@(deleted)). A call made relative to
+//                a folder's descriptor counts as its plain form (openat is
+//                open, renameat is rename, linkat is link, unlinkat is
+//                unlink), on the folder's path joined with the name.
 //   FAULT_ERRNO  the errno it fails with (a number)
 //   FAULT_PATH   only calls on a path, or a descriptor open on a path, that
 //                ends with this text
@@ -97,6 +101,14 @@ const char* fd_path(int fd, char* buffer, std::size_t size) {
   return buffer;
 }
 
+// The path a call relative to folder descriptor `at` reaches.
+std::string at_path(int at, const char* name) {
+  if (!name || name[0] == '/' || at == AT_FDCWD) return name ? name : "";
+  char buffer[4096];
+  const char* folder = fd_path(at, buffer, sizeof buffer);
+  return std::string(folder ? folder : "") + "/" + name;
+}
+
 template <typename F>
 F next(const char* name) {
   return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
@@ -104,30 +116,33 @@ F next(const char* name) {
 
 }  // namespace
 
-#define FD_FAULT(call, fd)                                                \
-  char path_buffer[4096];                                                 \
-  if (fault_matches(call, fd_path(fd, path_buffer, sizeof path_buffer))) \
-    return -1;
+#define FD_FAULT(call, fd) \
+  char path_buffer[4096];  \
+  if (fault_matches(call, fd_path(fd, path_buffer, sizeof path_buffer))) return -1;
 
 extern "C" {
 
-int open(const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  mode_t mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(args, mode_t) : 0;
-  va_end(args);
-  if (fault_matches("open", path)) return -1;
-  return next<int (*)(const char*, int, ...)>("open")(path, flags, mode);
-}
+// Every open goes through openat here: open(path) is openat(AT_FDCWD,
+// path). The mode is there only when the flags say so.
+#define OPEN_THROUGH(real, at, path, flags)                              \
+  va_list args;                                                          \
+  va_start(args, flags);                                                 \
+  bool has_mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE; \
+  mode_t mode = has_mode ? va_arg(args, mode_t) : 0;                     \
+  va_end(args);                                                          \
+  if (fault_matches("open", at_path(at, path).c_str())) return -1;       \
+  return next<int (*)(int, const char*, int, ...)>(real)(at, path, flags, mode);
 
-int open64(const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  mode_t mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(args, mode_t) : 0;
-  va_end(args);
-  if (fault_matches("open", path)) return -1;
-  return next<int (*)(const char*, int, ...)>("open64")(path, flags, mode);
+int open(const char* path, int flags, ...) {
+  OPEN_THROUGH("openat", AT_FDCWD, path, flags)
 }
+int open64(const char* path, int flags, ...) {
+  OPEN_THROUGH("openat64", AT_FDCWD, path, flags)
+}
+int openat(int at, const char* path, int flags, ...) {
+  OPEN_THROUGH("openat", at, path, flags)
+}
+int openat64(int at, const char* path, int flags, ...){OPEN_THROUGH("openat64", at, path, flags)}
 
 ssize_t read(int fd, void* buffer, size_t size) {
   FD_FAULT("read", fd);
@@ -181,6 +196,22 @@ int close(int fd) {
 int rename(const char* from, const char* to) {
   if (fault_matches("rename", to)) return -1;
   return next<int (*)(const char*, const char*)>("rename")(from, to);
+}
+
+int renameat(int from_at, const char* from, int to_at, const char* to) {
+  if (fault_matches("rename", at_path(to_at, to).c_str())) return -1;
+  return next<int (*)(int, const char*, int, const char*)>("renameat")(from_at, from, to_at, to);
+}
+
+int linkat(int from_at, const char* from, int to_at, const char* to, int flags) {
+  if (fault_matches("link", at_path(to_at, to).c_str())) return -1;
+  return next<int (*)(int, const char*, int, const char*, int)>("linkat")(from_at, from, to_at, to,
+                                                                          flags);
+}
+
+int unlinkat(int at, const char* path, int flags) {
+  if (fault_matches("unlink", at_path(at, path).c_str())) return -1;
+  return next<int (*)(int, const char*, int)>("unlinkat")(at, path, flags);
 }
 
 }  // extern "C"

@@ -208,6 +208,37 @@ TEST(Overlap, TwoRunsInOneFolderNeverMixFiles) {
   }
 }
 
+// A folder swapped for a symbolic link to another one while a run works in
+// it (here while the run opens its first file) never sends the run to that
+// other folder: every file of the list is found, rewritten and renamed in
+// the folder that was listed, wherever it now is, and the other folder's
+// files of the same names stay as they were.
+TEST(Overlap, AFolderSwappedForALinkMidRunNeverRedirectsTheRun) {
+  ScratchDir dir, marks;
+  std::filesystem::create_directory(dir.path() / "a");
+  std::filesystem::create_directory(dir.path() / "b");
+  for (const char* name : {"1.xml", "2.xml", "3.xml"}) {
+    write_file(dir.file("a/" + std::string(name)), kTemplate);
+    write_file(dir.file("b/" + std::string(name)), kTemplate);
+  }
+  std::string opening = marks.file("opening");
+  Terminal term(dir.path().string(), {}, held("open", "/1.xml", opening));
+  term.type("y\ra/*.xml\r");
+  ASSERT_TRUE(testing::wait_for_file(opening)) << term.screen();
+  std::filesystem::rename(dir.path() / "a", dir.path() / "listed");
+  std::filesystem::create_directory_symlink("b", dir.path() / "a");
+  std::remove(opening.c_str());
+  EXPECT_EQ(term.wait_exit(), 0) << term.screen();
+  EXPECT_NE(term.screen().find("Finished ------     3 files modified."), std::string::npos)
+      << term.screen();
+  std::string rewritten = testing::run_pass_today(kTemplate).bytes;
+  for (const char* name : {"1.xml", "2.xml", "3.xml"}) {
+    EXPECT_EQ(read_file(dir.file("listed/" + std::string(name))), rewritten) << name;
+    EXPECT_EQ(read_file(dir.file("b/" + std::string(name))), kTemplate) << name;
+  }
+  EXPECT_FALSE(testing::file_exists(dir.file("b/" + std::string(kWorkFileName))));
+}
+
 // An edit another program makes while a file waits for its commit (here
 // while the commit's first sync is held) stands, whether it replaced the
 // file (a new file renamed in, as sed -i does) or changed it in place, and
@@ -310,15 +341,15 @@ TEST(CommitGroup, FailedSyncHaltsAtItsFileAfterPuttingTheFilesBeforeItInPlace) {
 // A file system that makes no unnamed files (NFS, FUSE) gets one file at a
 // time, and every file is rewritten all the same. (The same fault with an
 // error that is not "unsupported" halts the run: the fault does reach the
-// unnamed work file's open, the second open of the folder, after the one
-// that watches for write errors.)
+// unnamed work file's open, the third open of the folder, after the
+// listing's and the one that watches for write errors.)
 TEST(CommitGroup, WithoutUnnamedWorkFilesEachFileGoesOnItsOwn) {
   for (int error : {EOPNOTSUPP, EIO}) {
     ScratchDir dir;
     for (const char* name : {"a.xml", "b.xml", "c.xml"}) write_file(dir.file(name), kTemplate);
     testing::RunOptions options = testing::with_fault_shim({"FAULT_CALL=open", "FAULT_PATH=.",
                                                             "FAULT_ERRNO=" + std::to_string(error),
-                                                            "FAULT_SKIP=1", "FAULT_TIMES=1"});
+                                                            "FAULT_SKIP=2", "FAULT_TIMES=1"});
     Terminal term(dir.path().string(), {}, options);
     term.type("y\r*\r");
     std::string rewritten = testing::run_pass_today(kTemplate).bytes;
@@ -349,7 +380,8 @@ TEST(CommitGroup, WithoutUnnamedWorkFilesEachFileGoesOnItsOwn) {
 TEST(CommitGroup, SlowClosesOfReplacedInputsFillTheQueueAndTheRunStillCompletes) {
   ScratchDir dir;
   constexpr int kFiles = 80;
-  for (int i = 0; i < kFiles; ++i) write_file(dir.file(testing::numbered_name("t", 100 + i, ".xml")), kTemplate);
+  for (int i = 0; i < kFiles; ++i)
+    write_file(dir.file(testing::numbered_name("t", 100 + i, ".xml")), kTemplate);
   Terminal term(dir.path().string(), {}, slowed("close", "(deleted)", 10));
   term.type("y\r*\r");
   EXPECT_EQ(term.wait_exit(), 0) << term.screen();

@@ -23,6 +23,10 @@ using testing::read_file;
 using testing::ScratchDir;
 using testing::write_file;
 
+Folder folder_of(const ScratchDir& dir) {
+  return open_folder(dir.path().string());
+}
+
 // Every line of a file with these bytes, and the error that ended reading.
 struct Reading {
   std::vector<std::string> lines;
@@ -32,7 +36,7 @@ struct Reading {
 Reading read_all(const std::string& bytes) {
   ScratchDir dir;
   write_file(dir.file("in.xml"), bytes);
-  InputFile in = open_for_reading(dir.file("in.xml"));
+  InputFile in = open_for_reading(folder_of(dir), "in.xml");
   Reading result;
   try {
     for (;;) result.lines.emplace_back(in.read_line());
@@ -62,7 +66,7 @@ TEST(ReadFileEnd, IsTheFilesLastBytesWhateverItsSize) {
     for (std::size_t i = 0; text.size() < size; ++i) text += static_cast<char>('a' + i % 26);
     ScratchDir dir;
     write_file(dir.file("in.xml"), text);
-    InputFile in = open_for_reading(dir.file("in.xml"));
+    InputFile in = open_for_reading(folder_of(dir), "in.xml");
     EXPECT_EQ(read_file_end(in, 6), text.substr(text.size() - 6)) << size;
     EXPECT_EQ(read_file_end(in, 2 * size), text) << size;
     EXPECT_EQ(in.read_line(), "a") << size;
@@ -98,8 +102,14 @@ TEST(ReadLine, EmptyFileIsPastEndAtOnce) {
 }
 
 TEST(ReadLine, Byte26EndsTheDataForGood) {
-  EXPECT_EQ(read_all("a\r\nb\x1A" "c\r\nd\r\n").lines, (Lines{"a", "b"}));
-  EXPECT_EQ(read_all("a\r\n\x1A" "b\r\n").lines, (Lines{"a"}));
+  EXPECT_EQ(read_all("a\r\nb\x1A"
+                     "c\r\nd\r\n")
+                .lines,
+            (Lines{"a", "b"}));
+  EXPECT_EQ(read_all("a\r\n\x1A"
+                     "b\r\n")
+                .lines,
+            (Lines{"a"}));
   EXPECT_EQ(read_all("\x1A").lines, Lines{});
 }
 
@@ -127,7 +137,7 @@ TEST(ReadLine, LongLinesReadWhole) {
 
 TEST(WriteLine, AddsCrLfAndKeepsEveryByte) {
   ScratchDir dir;
-  WorkFile work = open_for_writing(dir.path().string());
+  WorkFile work = open_for_writing(folder_of(dir));
   InputFile none;
   work.write_line("");
   work.write_line("a\nb");
@@ -140,8 +150,9 @@ TEST(WriteLine, AddsCrLfAndKeepsEveryByte) {
 
 TEST(OpenForReading, MissingFileIs53AndMissingDirectoryIs76) {
   ScratchDir dir;
-  EXPECT_EQ(error_of([&] { open_for_reading(dir.file("gone.xml")); }), kFileNotFound);
-  EXPECT_EQ(error_of([&] { open_for_reading(dir.file("gone/a.xml")); }), kPathNotFound);
+  EXPECT_EQ(error_of([&] { open_for_reading(folder_of(dir), "gone.xml"); }), kFileNotFound);
+  EXPECT_EQ(error_of([&] { open_for_reading(open_folder(dir.file("gone")), "a.xml"); }),
+            kPathNotFound);
 }
 
 TEST(OpenForReading, FileLockedByAnotherProgramIs70) {
@@ -149,9 +160,9 @@ TEST(OpenForReading, FileLockedByAnotherProgramIs70) {
   write_file(dir.file("a.xml"), "x\r\n");
   int holder = open(dir.file("a.xml").c_str(), O_RDONLY);
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
-  EXPECT_EQ(error_of([&] { open_for_reading(dir.file("a.xml")); }), kPermissionDenied);
+  EXPECT_EQ(error_of([&] { open_for_reading(folder_of(dir), "a.xml"); }), kPermissionDenied);
   close(holder);
-  EXPECT_EQ(error_of([&] { open_for_reading(dir.file("a.xml")); }), 0);
+  EXPECT_EQ(error_of([&] { open_for_reading(folder_of(dir), "a.xml"); }), 0);
 }
 
 TEST(OpenForReading, SymbolicLinkAndDirectoryAre70) {
@@ -159,15 +170,15 @@ TEST(OpenForReading, SymbolicLinkAndDirectoryAre70) {
   write_file(dir.file("real.xml"), "x\r\n");
   ASSERT_EQ(symlink("real.xml", dir.file("link.xml").c_str()), 0);
   ASSERT_EQ(mkdir(dir.file("d.xml").c_str(), 0755), 0);
-  EXPECT_EQ(error_of([&] { open_for_reading(dir.file("link.xml")); }), kPermissionDenied);
-  EXPECT_EQ(error_of([&] { open_for_reading(dir.file("d.xml")); }), kPermissionDenied);
+  EXPECT_EQ(error_of([&] { open_for_reading(folder_of(dir), "link.xml"); }), kPermissionDenied);
+  EXPECT_EQ(error_of([&] { open_for_reading(folder_of(dir), "d.xml"); }), kPermissionDenied);
 }
 
 TEST(OpenForWriting, EmptiesAnExistingWorkFileAndMakesItPrivate) {
   ScratchDir dir;
   write_file(dir.file(kWorkFileName), "left over\r\n");
   chmod(dir.file(kWorkFileName).c_str(), 0644);
-  WorkFile work = open_for_writing(dir.path().string());
+  WorkFile work = open_for_writing(folder_of(dir));
   struct stat st;
   ASSERT_EQ(stat(dir.file(kWorkFileName).c_str(), &st), 0);
   EXPECT_EQ(st.st_size, 0);
@@ -178,17 +189,19 @@ TEST(OpenForWriting, NeverOpensThroughALinkOrAnythingButAFile) {
   ScratchDir dir;
   write_file(dir.file("target"), "keep me");
   ASSERT_EQ(symlink("target", dir.file(kWorkFileName).c_str()), 0);
-  EXPECT_EQ(error_of([&] { open_for_writing(dir.path().string()); }), kPermissionDenied);
+  EXPECT_EQ(error_of([&] { open_for_writing(folder_of(dir)); }), kPermissionDenied);
   EXPECT_EQ(read_file(dir.file("target")), "keep me");
 
   ScratchDir dangling;
   ASSERT_EQ(symlink("nowhere", dangling.file(kWorkFileName).c_str()), 0);
-  EXPECT_EQ(error_of([&] { open_for_writing(dangling.path().string()); }), kPermissionDenied);
+  EXPECT_EQ(error_of([&] { open_for_writing(open_folder(dangling.path().string())); }),
+            kPermissionDenied);
   EXPECT_FALSE(testing::file_exists(dangling.file("nowhere")));
 
   ScratchDir fifo;
   ASSERT_EQ(mkfifo(fifo.file(kWorkFileName).c_str(), 0600), 0);
-  EXPECT_EQ(error_of([&] { open_for_writing(fifo.path().string()); }), kPermissionDenied);
+  EXPECT_EQ(error_of([&] { open_for_writing(open_folder(fifo.path().string())); }),
+            kPermissionDenied);
 }
 
 TEST(OpenForWriting, LockedWorkFileIs70AndKeepsItsText) {
@@ -196,7 +209,7 @@ TEST(OpenForWriting, LockedWorkFileIs70AndKeepsItsText) {
   write_file(dir.file(kWorkFileName), "held");
   int holder = open(dir.file(kWorkFileName).c_str(), O_RDONLY);
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
-  EXPECT_EQ(error_of([&] { open_for_writing(dir.path().string()); }), kPermissionDenied);
+  EXPECT_EQ(error_of([&] { open_for_writing(folder_of(dir)); }), kPermissionDenied);
   EXPECT_EQ(read_file(dir.file(kWorkFileName)), "held");
   close(holder);
 }
@@ -207,7 +220,7 @@ TEST(OpenForWriting, HardLinkedWorkFileIs70AndBothStayWhole) {
   ScratchDir dir;
   write_file(dir.file("keep.xml"), "keep");
   ASSERT_EQ(link(dir.file("keep.xml").c_str(), dir.file(kWorkFileName).c_str()), 0);
-  EXPECT_EQ(error_of([&] { open_for_writing(dir.path().string()); }), kPermissionDenied);
+  EXPECT_EQ(error_of([&] { open_for_writing(folder_of(dir)); }), kPermissionDenied);
   EXPECT_EQ(read_file(dir.file("keep.xml")), "keep");
 }
 
@@ -220,10 +233,10 @@ Replacement replace_input(WorkFile& work, InputFile& input) {
   return put_in_place(work, input);
 }
 
-// Replaces the file at `path`, in `dir`, with the one line "new".
-Replacement replace_with_new_text(const ScratchDir& dir, const std::string& path) {
-  InputFile in = open_for_reading(path);
-  WorkFile work = open_for_writing(dir.path().string());
+// Replaces the file `name` in `dir` with the one line "new".
+Replacement replace_with_new_text(const ScratchDir& dir, const std::string& name) {
+  InputFile in = open_for_reading(folder_of(dir), name);
+  WorkFile work = open_for_writing(folder_of(dir));
   work.write_line("new");
   return replace_input(work, in);
 }
@@ -235,14 +248,14 @@ TEST(ReplaceInput, KeepsTheInputsAclAndUserAttributes) {
   write_file(dir.file("a.xml"), "old\r\n");
   std::string path = dir.file("a.xml");
   // user::rw- user:65534:rw- group::r-- mask::rw- other::r--
-  const std::uint32_t acl[] = {2,          1u | (6u << 16), 0xFFFFFFFF, 2u | (6u << 16), 65534,
-                               4u | (4u << 16), 0xFFFFFFFF, 0x10u | (6u << 16), 0xFFFFFFFF,
-                               0x20u | (4u << 16), 0xFFFFFFFF};
+  const std::uint32_t acl[] = {2,          1u | (6u << 16),    0xFFFFFFFF, 2u | (6u << 16),
+                               65534,      4u | (4u << 16),    0xFFFFFFFF, 0x10u | (6u << 16),
+                               0xFFFFFFFF, 0x20u | (4u << 16), 0xFFFFFFFF};
   if (setxattr(path.c_str(), "user.origin", "survey", 6, 0) != 0 ||
       setxattr(path.c_str(), "system.posix_acl_access", acl, sizeof acl, 0) != 0) {
     GTEST_SKIP() << "this file system takes no user attributes or ACLs";
   }
-  ASSERT_EQ(replace_with_new_text(dir, path), Replacement::kReplaced);
+  ASSERT_EQ(replace_with_new_text(dir, "a.xml"), Replacement::kReplaced);
   char value[64];
   ASSERT_EQ(getxattr(path.c_str(), "user.origin", value, sizeof value), 6);
   EXPECT_EQ(std::string(value, 6), "survey");
@@ -271,7 +284,7 @@ TEST(ReplaceInput, FoldersDefaultAclNeverWidensAFileWithoutOne) {
   write_file(path, "old\r\n");
   removexattr(path.c_str(), "system.posix_acl_access");  // as made elsewhere
   chmod(path.c_str(), 0640);
-  ASSERT_EQ(replace_with_new_text(dir, path), Replacement::kReplaced);
+  ASSERT_EQ(replace_with_new_text(dir, "a.xml"), Replacement::kReplaced);
   char none[256];
   EXPECT_LT(getxattr(path.c_str(), "system.posix_acl_access", none, sizeof none), 0);
   struct stat st;
@@ -283,8 +296,8 @@ TEST(ReplaceInput, PutsTheWorkFileInPlaceWithTheInputsBits) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), "old\r\n");
   chmod(dir.file("a.xml").c_str(), 0640);
-  InputFile in = open_for_reading(dir.file("a.xml"));
-  WorkFile work = open_for_writing(dir.path().string());
+  InputFile in = open_for_reading(folder_of(dir), "a.xml");
+  WorkFile work = open_for_writing(folder_of(dir));
   work.write_line("new");
   replace_input(work, in);
   EXPECT_EQ(read_file(dir.file("a.xml")), "new\r\n");
@@ -300,8 +313,8 @@ TEST(ReplaceInput, ReadOnlyInputIs70AndStaysAsItWas) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), "old\r\n");
   chmod(dir.file("a.xml").c_str(), 0444);  // no write bit: even root leaves it
-  InputFile in = open_for_reading(dir.file("a.xml"));
-  WorkFile work = open_for_writing(dir.path().string());
+  InputFile in = open_for_reading(folder_of(dir), "a.xml");
+  WorkFile work = open_for_writing(folder_of(dir));
   work.write_line("new");
   EXPECT_EQ(error_of([&] { replace_input(work, in); }), kPermissionDenied);
   close_all_files(in, work);
@@ -312,8 +325,8 @@ TEST(ReplaceInput, ReadOnlyInputIs70AndStaysAsItWas) {
 TEST(CloseAllFiles, FlushesEveryLineWrittenAndClosesBoth) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), "x");
-  InputFile in = open_for_reading(dir.file("a.xml"));
-  WorkFile work = open_for_writing(dir.path().string());
+  InputFile in = open_for_reading(folder_of(dir), "a.xml");
+  WorkFile work = open_for_writing(folder_of(dir));
   work.write_line("written so far");
   close_all_files(in, work);
   EXPECT_FALSE(in.is_open());
@@ -326,9 +339,9 @@ TEST(CloseAllFiles, FlushesEveryLineWrittenAndClosesBoth) {
 // them: what a failing call means, whatever errno the system chose for it.
 TEST(ErrorNumbers, EachErrnoMapsToItsNumber) {
   const std::pair<int, int> table[] = {
-      {ENOSPC, 61}, {EDQUOT, 61},  {EFBIG, 61},   {EACCES, 70},      {EPERM, 70},
-      {EROFS, 70},  {ETXTBSY, 70}, {EWOULDBLOCK, 70}, {EISDIR, 70}, {ELOOP, 70},
-      {EMFILE, 67}, {ENFILE, 67},  {EIO, 72},     {EXDEV, 74},       {EEXIST, 58},
+      {ENOSPC, 61}, {EDQUOT, 61},  {EFBIG, 61},        {EACCES, 70}, {EPERM, 70},
+      {EROFS, 70},  {ETXTBSY, 70}, {EWOULDBLOCK, 70},  {EISDIR, 70}, {ELOOP, 70},
+      {EMFILE, 67}, {ENFILE, 67},  {EIO, 72},          {EXDEV, 74},  {EEXIST, 58},
       {ENOMEM, 7},  {ENOTDIR, 76}, {ENAMETOOLONG, 75}, {EINVAL, 75},
   };
   for (auto [errno_value, number] : table) {

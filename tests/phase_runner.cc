@@ -24,8 +24,9 @@ PhaseResult run_phase(const std::string& input, const std::function<void(Pass&)>
                       const std::string& date) {
   ScratchDir dir;
   write_file(dir.file("input.xml"), input);
-  InputFile in = open_for_reading(dir.file("input.xml"));
-  WorkFile work = open_for_writing(dir.path().string());
+  Folder folder = open_folder(dir.path().string());
+  InputFile in = open_for_reading(folder, "input.xml");
+  WorkFile work = open_for_writing(folder);
   RunValues values{stylesheet, year, date};
   PhaseResult result;
   try {
@@ -42,15 +43,14 @@ PhaseResult run_phase(const std::string& input, const std::function<void(Pass&)>
 
 PhaseResult run_pass(const std::string& input, bool stylesheet) {
   return run_phase(
-      input, [](Pass& pass) { rewrite_file(pass.input, pass.work, pass.values); }, "",
-      stylesheet);
+      input, [](Pass& pass) { rewrite_file(pass.input, pass.work, pass.values); }, "", stylesheet);
 }
 
 PhaseResult run_pass_today(const std::string& input, bool stylesheet) {
   std::string today = date_text();
   return run_phase(
-      input, [](Pass& pass) { rewrite_file(pass.input, pass.work, pass.values); }, "",
-      stylesheet, current_year_from(today), metadata_date_from(today));
+      input, [](Pass& pass) { rewrite_file(pass.input, pass.work, pass.values); }, "", stylesheet,
+      current_year_from(today), metadata_date_from(today));
 }
 
 }  // namespace rodozerez::testing

@@ -107,10 +107,11 @@ struct StagedFile {
 // file being rewritten, the commit group waiting, and what has happened so
 // far.
 struct Run {
-  Run(const std::vector<ListedFile>& list, const RunValues& run_values)
-      : files(list), values(run_values) {}
+  Run(const FileList& list, const RunValues& run_values)
+      : folder(list.folder), names(list.names), values(run_values) {}
 
-  const std::vector<ListedFile>& files;
+  const Folder& folder;                   // where every listed file is
+  const std::vector<std::string>& names;  // the listed files
   const RunValues& values;
   std::size_t group_limit = 1;
   std::size_t next = 0;  // the file being rewritten
@@ -131,14 +132,14 @@ struct Run {
 };
 
 void print_name(Run& run, std::size_t index) {
-  print_line(run.files[index].name);
+  print_line(run.names[index]);
   run.last_named = index;
 }
 
 // What became of a file goes on the line below its name; the name comes
 // again when other lines stand between.
 void print_outcome(Run& run, std::size_t index, std::string_view message) {
-  if (run.last_named != index && index < run.files.size()) print_name(run, index);
+  if (run.last_named != index && index < run.names.size()) print_name(run, index);
   print_line(message);
   run.last_named = kNone;
 }
@@ -212,15 +213,15 @@ void skip_current_file(Run& run, std::string_view message, std::string_view word
 // it wait in unnamed work files. Where the file system makes none, the
 // group is committed first and each file goes on its own. A group's
 // watch for write errors is opened before its first file is written.
-WorkFile open_work_file(Run& run, const std::string& directory) {
+WorkFile open_work_file(Run& run) {
   if (!run.staged.empty() && run.unnamed_work_files) {
-    WorkFile unnamed = open_unnamed_work_file(directory);
+    WorkFile unnamed = open_unnamed_work_file(run.folder);
     if (unnamed.is_open()) return unnamed;
     run.unnamed_work_files = false;
   }
   commit_group(run);
-  if (run.unnamed_work_files) run.write_errors = watch_for_write_errors(directory);
-  return open_for_writing(directory);
+  if (run.unnamed_work_files) run.write_errors = watch_for_write_errors(run.folder);
+  return open_for_writing(run.folder);
 }
 
 // Opens a listed file. A lock refused may be the run's own: the file is
@@ -228,15 +229,15 @@ WorkFile open_work_file(Run& run, const std::string& directory) {
 // one whose replaced input is still being closed. Then those are committed
 // and closed, and the file opened again: the name gets its own rewritten
 // copy, as sed -i gives it. A lock held elsewhere is refused again.
-InputFile open_listed_file(Run& run, const ListedFile& file) {
+InputFile open_listed_file(Run& run, const std::string& name) {
   try {
-    return open_for_reading(file.path());
+    return open_for_reading(run.folder, name);
   } catch (const NumberedError& e) {
     if (e.number() != kPermissionDenied) throw;
   }
   commit_group(run);
   wait_for_replaced_inputs();
-  return open_for_reading(file.path());
+  return open_for_reading(run.folder, name);
 }
 
 // Rewrites every file from `run.next` on into its work file and commits
@@ -244,10 +245,9 @@ InputFile open_listed_file(Run& run, const ListedFile& file) {
 // before the summary claims them. The replaced inputs, closed beside the
 // run, are all closed by then too. Errors are thrown to the run's handler.
 void rewrite_remaining_files(Run& run) {
-  for (; run.next < run.files.size() && !stop_requested(); ++run.next) {
-    const ListedFile& file = run.files[run.next];
+  for (; run.next < run.names.size() && !stop_requested(); ++run.next) {
     print_name(run, run.next);
-    run.input = open_listed_file(run, file);
+    run.input = open_listed_file(run, run.names[run.next]);
     // A file an earlier run completed is left alone: a second rewrite would
     // take the agency's own origin for somebody else's and repeat reports.
     if (is_already_complete(read_file_end(run.input, kCompletedFileEndBytes))) {
@@ -255,7 +255,7 @@ void rewrite_remaining_files(Run& run) {
       print_outcome(run, run.next, "Already complete; left as it is.");
       continue;
     }
-    run.work = open_work_file(run, file.directory);
+    run.work = open_work_file(run);
     rewrite_file(run.input, run.work, run.values, &run.looking_for);
     Replacement staged = finish_work_file(run.work, run.input);
     if (stop_requested()) {
@@ -279,7 +279,7 @@ void rewrite_remaining_files(Run& run) {
   }
   commit_group(run);
   wait_for_replaced_inputs();
-  if (run.replaced > 0) sync_directory(run.files.front().directory);
+  if (run.replaced > 0) sync_directory(run.folder);
 }
 
 // 62 from the file being rewritten: it ends before a landmark, so it is
@@ -333,19 +333,19 @@ void halt(Run& run, NumberedError error) {
   }
   if (run.replaced > 0) {
     try {
-      sync_directory(run.files.front().directory);
+      sync_directory(run.folder);
     } catch (const NumberedError&) {
       // Already halting; the number shown is the first failure.
     }
   }
   print_outcome(run, failed, "Unknown error! - Program Halt." + number_text(error.number()));
   std::string cause(error_words(error.number()));
-  if (failed >= run.files.size()) {
+  if (failed >= run.names.size()) {
     print_line("  After the last file: " + cause + ".");
     return;
   }
-  print_line("  Halted at " + run.files[failed].name + ": " + cause + ". " +
-             (failed + 1 == run.files.size()
+  print_line("  Halted at " + run.names[failed] + ": " + cause + ". " +
+             (failed + 1 == run.names.size()
                   ? "It is as it was."
                   : "It and every file listed after it are as they were."));
 }
@@ -362,14 +362,14 @@ void list_files_left_alone(const Run& run) {
              (count == 1 ? " file left as it was:" : " files left as they were:"));
   for (std::size_t i = 0; i < count && i < kMostNamesListed; ++i) {
     auto [index, word] = run.left_alone[i];
-    print_line("  " + run.files[index].name + " (" + std::string(word) + ")");
+    print_line("  " + run.names[index] + " (" + std::string(word) + ")");
   }
   if (count > kMostNamesListed) {
     print_line("  and " + std::to_string(count - kMostNamesListed) + " more");
   }
 }
 
-int rewrite_listed_files(const std::vector<ListedFile>& files, const RunValues& values) {
+int rewrite_listed_files(const FileList& files, const RunValues& values) {
   Run run(files, values);
   run.group_limit = group_limit(raise_open_file_limit());
   for (;;) {
@@ -390,7 +390,7 @@ int rewrite_listed_files(const std::vector<ListedFile>& files, const RunValues& 
   new_line();
   // Ctrl+C: the files rewritten before it are in place and on disk, and
   // every other file is as it was.
-  if (run.next < run.files.size()) {
+  if (run.next < run.names.size()) {
     print_line("Stopped by Ctrl+C ------" + format_count(run.replaced) + " files modified.");
     list_files_left_alone(run);
     return kExitHalted;
@@ -419,8 +419,8 @@ int run_dialogue() {
   if (find_text(1, *specification, ".") == 0) *specification += ".xml";
 
   // The file list, complete before any file is touched.
-  std::vector<ListedFile> files = list_matching_files(*specification);
-  if (files.empty()) {
+  FileList files = list_matching_files(*specification);
+  if (files.names.empty()) {
     print_line(" Sorry....");
     print_text(" No files found to match your specification:  ");
     print_line(*specification);

@@ -1,7 +1,9 @@
-// Folders: the directory search behind the file list, and making the
-// renames in a folder durable.
+// Folders: the directory search behind the file list, the folder every
+// later step for the listed files goes through, and making the renames in
+// it durable.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,31 +20,39 @@ inline std::string path_in(std::string_view directory, std::string_view name) {
   return path;
 }
 
-// The folder itself as a path to open: "" is the current one, ".".
-inline std::string folder_or_current(std::string_view directory) {
-  return directory.empty() ? std::string(".") : std::string(directory);
-}
+// A folder opened once. Every step for the files in it (open, create,
+// link, rename, sync) goes through this descriptor and never through the
+// folder's path again, so a folder renamed, or swapped for a symbolic link
+// to another, while a run works in it cannot send the run elsewhere. Copies
+// share the one descriptor.
+struct Folder {
+  std::shared_ptr<const FileDescriptor> descriptor;
+  std::string path;  // as the operator typed it ("" is the current one)
 
-// A listed file: the directory it was found in ("" for the current one) and
-// its bare name, which is what the operator is shown.
-struct ListedFile {
-  std::string directory;
-  std::string name;
-  std::string path() const { return path_in(directory, name); }
+  bool is_open() const { return descriptor && descriptor->is_open(); }
+  int fd() const { return descriptor->get(); }
+};
+
+// Opens the folder `directory` ("" is the current one); a missing folder
+// is 76, any other failure its own number.
+Folder open_folder(const std::string& directory);
+
+// The files a specification names: the folder they are in, opened once,
+// and their bare names (which is what the operator is shown), in listing
+// order.
+struct FileList {
+  Folder folder;
+  std::vector<std::string> names;
 };
 
 // Every regular file whose name matches the wildcard part of
-// `specification` (its text after the last "/"), in listing order. Hidden
-// names, directories, links, FIFOs, sockets, devices and the work file's own
-// name are never listed. A missing directory lists nothing; nothing here
-// reports an error.
-std::vector<ListedFile> list_matching_files(std::string_view specification);
+// `specification` (its text after the last "/"). Hidden names,
+// directories, links, FIFOs, sockets, devices and the work file's own name
+// are never listed. A missing folder lists nothing; nothing here reports
+// an error.
+FileList list_matching_files(std::string_view specification);
 
-// The folder itself, opened for reading (to sync it, or to watch its file
-// system); a failure is thrown.
-FileDescriptor open_folder(const std::string& directory);
-
-// fsyncs a directory, so that renames made in it are on disk.
-void sync_directory(const std::string& directory);
+// fsyncs the folder, so that renames made in it are on disk.
+void sync_directory(const Folder& folder);
 
 }  // namespace rodozerez

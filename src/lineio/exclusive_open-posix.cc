@@ -9,38 +9,43 @@
 #include <cerrno>
 
 #include "lineio/errors.h"
+#include "lineio/line_file.h"
 
 namespace rodozerez {
 
-void lock_exclusively(const FileDescriptor& fd, const std::string& path) {
+void lock_exclusively(const FileDescriptor& fd) {
   if (retry_interrupted([&] { return flock(fd.get(), LOCK_EX | LOCK_NB); }) != 0) {
-    fail_with_errno(errno, path);
+    fail_with_errno(errno);
   }
 }
 
-void require_regular_file(const FileDescriptor& fd, const std::string& path, struct stat& st) {
-  if (fstat(fd.get(), &st) != 0) fail_with_errno(errno, path);
+void require_regular_file(const FileDescriptor& fd, struct stat& st) {
+  if (fstat(fd.get(), &st) != 0) fail_with_errno(errno);
   if (!S_ISREG(st.st_mode)) throw NumberedError(kPermissionDenied);
 }
 
-FileDescriptor open_existing_work_file(const std::string& path, struct stat& st) {
+FileDescriptor open_existing_work_file(const Folder& folder, struct stat& st) {
+  const char* name = kWorkFileName.data();  // a literal's: NUL-terminated
   // A device or FIFO of that name is refused before it is ever opened.
-  if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throw NumberedError(kPermissionDenied);
+  if (fstatat(folder.fd(), name, &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode)) {
+    throw NumberedError(kPermissionDenied);
+  }
   // O_CREAT again: a work file removed since the first open is made anew.
   FileDescriptor fd(
-      open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+      openat(folder.fd(), name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
   if (!fd.is_open()) {
     if (errno == ENXIO) throw NumberedError(kPermissionDenied);  // a FIFO after all
-    fail_with_errno(errno, path);
+    fail_with_errno(errno);
   }
-  lock_exclusively(fd, path);
-  require_regular_file(fd, path, st);
+  lock_exclusively(fd);
+  require_regular_file(fd, st);
   // Another run's work file, or another file it is a hard link to, is
-  // never cut: taken over only when this is its one name and the path
-  // still names what was locked (a run that renamed it away unlocks it).
+  // never cut: taken over only when this is its one name and the name
+  // still stands for what was locked (a run that renamed it away unlocks
+  // it).
   struct stat named;
-  if (st.st_nlink != 1 || lstat(path.c_str(), &named) != 0 || named.st_dev != st.st_dev ||
-      named.st_ino != st.st_ino) {
+  if (st.st_nlink != 1 || fstatat(folder.fd(), name, &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+      named.st_dev != st.st_dev || named.st_ino != st.st_ino) {
     throw NumberedError(kPermissionDenied);
   }
   // Not owning a left-over file is fine; it is replaced by the rename.

@@ -22,10 +22,10 @@ constexpr std::size_t kReadBufferSize = kLineBufferSize;
 constexpr std::size_t kWriteBufferSize = kLineBufferSize;
 constexpr char kEndOfData = 26;
 
-void write_all(int fd, const char* data, std::size_t size, const std::string& path) {
+void write_all(int fd, const char* data, std::size_t size) {
   while (size > 0) {
     ssize_t n = retry_interrupted([&] { return write(fd, data, size); });
-    if (n < 0) fail_with_errno(errno, path);
+    if (n < 0) fail_with_errno(errno);
     if (n == 0) throw NumberedError(kDiskFull);
     data += n;
     size -= static_cast<std::size_t>(n);
@@ -34,19 +34,18 @@ void write_all(int fd, const char* data, std::size_t size, const std::string& pa
 
 // Up to `size` bytes from `offset` on, without moving the file's position;
 // 0 at the end of the file.
-std::size_t read_at(const FileDescriptor& fd, char* into, std::size_t size, off_t offset,
-                    const std::string& path) {
+std::size_t read_at(const FileDescriptor& fd, char* into, std::size_t size, off_t offset) {
   ssize_t n = retry_interrupted([&] { return pread(fd.get(), into, size, offset); });
-  if (n < 0) fail_with_errno(errno, path);
+  if (n < 0) fail_with_errno(errno);
   return static_cast<std::size_t>(n);
 }
 
 // Hands `each` the whole file as it is on disk now, piece by piece through
 // `buffer` (kReadBufferSize bytes), without moving the reading position.
 template <typename Each>
-void read_whole_file(const FileDescriptor& fd, const std::string& path, char* buffer, Each each) {
+void read_whole_file(const FileDescriptor& fd, char* buffer, Each each) {
   for (off_t offset = 0;;) {
-    std::size_t size = read_at(fd, buffer, kReadBufferSize, offset, path);
+    std::size_t size = read_at(fd, buffer, kReadBufferSize, offset);
     if (size == 0) return;
     each(std::string_view(buffer, size));
     offset += static_cast<off_t>(size);
@@ -62,7 +61,7 @@ void read_whole_file(const FileDescriptor& fd, const std::string& path, char* bu
 // ends, at byte 26 or at the end of what was read.
 bool InputFile::refill() {
   ssize_t n = retry_interrupted([&] { return read(fd_.get(), buffer_.get(), kReadBufferSize); });
-  if (n < 0) fail_with_errno(errno, path_);
+  if (n < 0) fail_with_errno(errno);
   pos_ = 0;
   end_ = static_cast<std::size_t>(n);
   auto* eod = static_cast<const char*>(std::memchr(buffer_.get(), kEndOfData, end_));
@@ -122,7 +121,7 @@ bool InputFile::has_cr_before_end_of_data() {
   if (stop_ < end_ || end_ == 0) return false;
   auto ahead = std::make_unique_for_overwrite<char[]>(kReadBufferSize);
   for (off_t offset = static_cast<off_t>(end_);;) {
-    std::size_t size = read_at(fd_, ahead.get(), kReadBufferSize, offset, path_);
+    std::size_t size = read_at(fd_, ahead.get(), kReadBufferSize, offset);
     if (size == 0) return false;
     if (auto* eod = static_cast<const char*>(std::memchr(ahead.get(), kEndOfData, size))) {
       size = static_cast<std::size_t>(eod - ahead.get());
@@ -137,7 +136,7 @@ bool InputFile::has_cr_before_end_of_data() {
 // the pass is over, so the read buffer is free to reuse.
 bool InputFile::is_well_formed() {
   WellFormedCheck check;
-  read_whole_file(fd_, path_, buffer_.get(), [&](std::string_view piece) { check.feed(piece); });
+  read_whole_file(fd_, buffer_.get(), [&](std::string_view piece) { check.feed(piece); });
   return check.finish();
 }
 
@@ -147,23 +146,25 @@ bool InputFile::is_well_formed() {
 std::uint64_t InputFile::content_hash() {
   auto chunk = std::make_unique_for_overwrite<char[]>(kReadBufferSize);
   std::uint64_t hash = 14695981039346656037ull;
-  read_whole_file(fd_, path_, chunk.get(), [&](std::string_view piece) {
+  read_whole_file(fd_, chunk.get(), [&](std::string_view piece) {
     for (unsigned char c : piece) hash = (hash ^ c) * 1099511628211ull;
   });
   return hash;
 }
 
-InputFile open_for_reading(const std::string& path) {
-  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  if (!fd.is_open()) fail_with_errno(errno, path);
+InputFile open_for_reading(const Folder& folder, const std::string& name) {
+  FileDescriptor fd(
+      openat(folder.fd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.is_open()) fail_with_errno(errno);
   // O_NONBLOCK keeps a FIFO swapped in under a listed name from hanging the
   // open; on the regular file that it must be, it changes nothing.
   struct stat st;
-  require_regular_file(fd, path, st);
-  lock_exclusively(fd, path);
+  require_regular_file(fd, st);
+  lock_exclusively(fd);
   InputFile file;
   file.fd_ = std::move(fd);
-  file.path_ = path;
+  file.folder_ = folder;
+  file.name_ = name;
   file.opened_ = st;
   if (st.st_mtim.tv_nsec == 0) file.opened_content_ = file.content_hash();
   file.buffer_ = std::make_unique_for_overwrite<char[]>(kReadBufferSize);
@@ -178,7 +179,7 @@ InputFile open_for_reading(const std::string& path) {
 // the disk's writeback is started first, so that the parse overlaps it.
 void WorkFile::flush(bool start_writeback) {
   std::size_t size = std::exchange(used_, 0);
-  if (size > 0) write_all(fd_.get(), buffer_.get(), size, path_);
+  if (size > 0) write_all(fd_.get(), buffer_.get(), size);
   written_ += size;
 #ifdef SYNC_FILE_RANGE_WRITE
   if (start_writeback) (void)sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
@@ -191,7 +192,7 @@ void WorkFile::append(std::string_view bytes) {
     flush();
     // A piece larger than the buffer goes out directly, uncopied.
     if (bytes.size() >= kWriteBufferSize) {
-      write_all(fd_.get(), bytes.data(), bytes.size(), path_);
+      write_all(fd_.get(), bytes.data(), bytes.size());
       written_ += bytes.size();
       check_->feed(bytes);
       return;
@@ -220,10 +221,10 @@ void WorkFile::write_line(std::initializer_list<std::string_view> pieces) {
   append(line_end_);
 }
 
-WorkFile WorkFile::on(FileDescriptor fd, std::string path, const struct stat& st, bool named) {
+WorkFile WorkFile::on(FileDescriptor fd, const Folder& folder, const struct stat& st, bool named) {
   WorkFile file;
   file.fd_ = std::move(fd);
-  file.path_ = std::move(path);
+  file.folder_ = folder;
   file.named_ = named;
   file.owner_ = st.st_uid;  // as created, so an fchown to the same is skipped
   file.group_ = st.st_gid;
@@ -232,41 +233,40 @@ WorkFile WorkFile::on(FileDescriptor fd, std::string path, const struct stat& st
   return file;
 }
 
-WorkFile open_unnamed_work_file(const std::string& directory) {
-  std::string folder = folder_or_current(directory);
-  FileDescriptor fd(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+WorkFile open_unnamed_work_file(const Folder& folder) {
+  FileDescriptor fd(openat(folder.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
   if (!fd.is_open()) {
     // No O_TMPFILE here (NFS, FUSE, older kernels), or no descriptor left.
     if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == EMFILE ||
         errno == ENFILE) {
       return {};
     }
-    fail_with_errno(errno, folder);
+    fail_with_errno(errno);
   }
-  std::string path = path_in(directory, kWorkFileName);
   struct stat st;
-  lock_exclusively(fd, path);
-  require_regular_file(fd, path, st);
-  return WorkFile::on(std::move(fd), path, st, false);
+  lock_exclusively(fd);
+  require_regular_file(fd, st);
+  return WorkFile::on(std::move(fd), folder, st, false);
 }
 
-WorkFile open_for_writing(const std::string& directory) {
-  std::string path = path_in(directory, kWorkFileName);
+WorkFile open_for_writing(const Folder& folder) {
+  const char* name = kWorkFileName.data();  // a literal's: NUL-terminated
   struct stat st;
   // The usual case: no work file yet. O_EXCL creates a new one and never
   // follows a link; anything already there takes the careful path.
-  FileDescriptor fd(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  FileDescriptor fd(
+      openat(folder.fd(), name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (fd.is_open()) {
-    lock_exclusively(fd, path);
-    require_regular_file(fd, path, st);
+    lock_exclusively(fd);
+    require_regular_file(fd, st);
   } else if (errno == EEXIST) {
-    fd = open_existing_work_file(path, st);
+    fd = open_existing_work_file(folder, st);
   } else {
-    fail_with_errno(errno, path);
+    fail_with_errno(errno);
   }
   // Locked before it is cut, so a holder elsewhere never loses its text.
-  if (st.st_size > 0 && ftruncate(fd.get(), 0) != 0) fail_with_errno(errno, path);
-  return WorkFile::on(std::move(fd), path, st, true);
+  if (st.st_size > 0 && ftruncate(fd.get(), 0) != 0) fail_with_errno(errno);
+  return WorkFile::on(std::move(fd), folder, st, true);
 }
 
 // ---- Whole-file tasks -----------------------------------------------------
@@ -282,8 +282,8 @@ std::string read_file_end(InputFile& input, std::size_t most) {
   std::string end(length, '\0');
   std::size_t got = 0;
   while (got < length) {
-    std::size_t n = read_at(input.fd_, end.data() + got, length - got,
-                            static_cast<off_t>(size - length + got), input.path_);
+    std::size_t n =
+        read_at(input.fd_, end.data() + got, length - got, static_cast<off_t>(size - length + got));
     if (n == 0) break;
     got += n;
   }
@@ -300,7 +300,7 @@ void close_all_files(InputFile& input, WorkFile& work) {
       first = e.number();
     }
     int err = work.fd_.close_checked();
-    if (err != 0 && first == 0) first = error_number_for(err, work.path_);
+    if (err != 0 && first == 0) first = error_number_for(err);
     work.used_ = 0;
   }
   input.fd_.reset();

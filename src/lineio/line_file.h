@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 
+#include "lineio/directory.h"
 #include "lineio/file_descriptor.h"
 #include "lineio/well_formed.h"
 
@@ -58,7 +59,7 @@ class InputFile {
   std::string_view line_end() const { return lf_file_ ? "\n" : "\r\n"; }
 
  private:
-  friend InputFile open_for_reading(const std::string& path);
+  friend InputFile open_for_reading(const Folder& folder, const std::string& name);
   friend Replacement finish_work_file(class WorkFile& work, InputFile& input);
   friend Replacement put_in_place(class WorkFile& work, InputFile& input);
   friend void close_all_files(InputFile& input, class WorkFile& work);
@@ -71,7 +72,8 @@ class InputFile {
   bool is_well_formed();
 
   FileDescriptor fd_;
-  std::string path_;
+  Folder folder_;     // where it is listed
+  std::string name_;  // its name there
   // As it was when opened: its owner and bits for the work file, and to
   // tell an edit made by another program since.
   struct stat opened_ {};
@@ -114,8 +116,8 @@ class WorkFile {
   const std::string& fault() const { return fault_; }
 
  private:
-  friend WorkFile open_for_writing(const std::string& directory);
-  friend WorkFile open_unnamed_work_file(const std::string& directory);
+  friend WorkFile open_for_writing(const Folder& folder);
+  friend WorkFile open_unnamed_work_file(const Folder& folder);
   friend Replacement finish_work_file(WorkFile& work, InputFile& input);
   friend void make_durable(WorkFile& work);
   friend Replacement put_in_place(WorkFile& work, InputFile& input);
@@ -123,21 +125,22 @@ class WorkFile {
   friend void take_what_the_input_was(WorkFile& work, const InputFile& input);
   friend void close_all_files(InputFile& input, WorkFile& work);
 
-  // A work file on `fd`, open and locked, whose name is, or is to be, `path`.
-  static WorkFile on(FileDescriptor fd, std::string path, const struct stat& st, bool named);
+  // A work file on `fd`, open and locked, in `folder`, where it has or is
+  // to take the work file's name.
+  static WorkFile on(FileDescriptor fd, const Folder& folder, const struct stat& st, bool named);
 
   void append(std::string_view bytes);
   void flush(bool start_writeback = false);
   void take_name();
 
   FileDescriptor fd_;
-  std::string path_;
+  Folder folder_;
   uid_t owner_ = 0;  // as created, so an fchown to the same is skipped
   gid_t group_ = 0;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
   std::size_t written_ = 0;
-  bool named_ = true;  // false until an unnamed work file takes the name
+  bool named_ = true;                   // false until an unnamed work file takes the name
   bool took_input_attributes_ = false;  // wears the input's owner and bits
   std::string_view line_end_ = "\r\n";
   // Parses what is written, as it reaches the file.
@@ -145,22 +148,22 @@ class WorkFile {
   std::string fault_;
 };
 
-// Opens an existing regular file for reading, locked exclusively: 53 when
-// missing, 76 when its directory is missing, 70 when locked, not a regular
-// file, or unreadable.
-InputFile open_for_reading(const std::string& path);
+// Opens the existing regular file `name` in `folder` for reading, locked
+// exclusively: 53 when missing, 70 when locked, not a regular file, or
+// unreadable.
+InputFile open_for_reading(const Folder& folder, const std::string& name);
 
-// Creates or empties "tempxxx.xxx" in `directory` ("" is the current one),
-// mode 0600, locked exclusively. It is never opened through a symbolic link:
-// a link or any other non-regular entry of that name gives 70.
-WorkFile open_for_writing(const std::string& directory);
+// Creates or empties "tempxxx.xxx" in `folder`, mode 0600, locked
+// exclusively. It is never opened through a symbolic link: a link or any
+// other non-regular entry of that name gives 70.
+WorkFile open_for_writing(const Folder& folder);
 
-// A work file without a name yet, in `directory` (O_TMPFILE), locked: for
+// A work file without a name yet, in `folder` (O_TMPFILE), locked: for
 // a file staged in a commit group behind the one that holds the name
 // "tempxxx.xxx". It takes that name only when its turn comes. Returns a
 // closed WorkFile when none can be made now (a file system without
 // O_TMPFILE, no descriptor left): the caller then goes one file at a time.
-WorkFile open_unnamed_work_file(const std::string& directory);
+WorkFile open_unnamed_work_file(const Folder& folder);
 
 // The last `most` bytes of the input (fewer when it is shorter), read
 // without moving its reading position.

@@ -28,8 +28,8 @@ namespace {
 
 // The operator may not write the input, or it carries no write bit at all:
 // the second test makes root honour the read-only mark too.
-bool is_read_only(const std::string& path, mode_t mode) {
-  return (mode & 0222) == 0 || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
+bool is_read_only(const Folder& folder, const std::string& name, mode_t mode) {
+  return (mode & 0222) == 0 || faccessat(folder.fd(), name.c_str(), W_OK, AT_EACCESS) != 0;
 }
 
 constexpr const char* kAccessAcl = "system.posix_acl_access";
@@ -51,7 +51,7 @@ bool cannot_take(int err) {
 // The work file ends with exactly the input's access ACL: in a folder with
 // a default ACL it was made with the inherited one, which an input without
 // an ACL must not gain (it could let others read it).
-void copy_attributes(int from, int to, const std::string& path) {
+void copy_attributes(int from, int to) {
   std::string names(1024, '\0');
   ssize_t n;
   while ((n = flistxattr(from, names.data(), names.size())) < 0 && errno == ERANGE) {
@@ -59,11 +59,11 @@ void copy_attributes(int from, int to, const std::string& path) {
   }
   if (n < 0) {
     if (cannot_take(errno)) return;
-    fail_with_errno(errno, path);
+    fail_with_errno(errno);
   }
   if (fgetxattr(from, kAccessAcl, nullptr, 0) < 0 && errno == ENODATA &&
       fremovexattr(to, kAccessAcl) != 0 && !cannot_take(errno)) {
-    fail_with_errno(errno, path);
+    fail_with_errno(errno);
   }
   std::string value(256, '\0');
   for (std::size_t at = 0; at < static_cast<std::size_t>(n);) {
@@ -78,29 +78,31 @@ void copy_attributes(int from, int to, const std::string& path) {
     if (size < 0 ||
         fsetxattr(to, name.c_str(), value.data(), static_cast<std::size_t>(size), 0) != 0) {
       if (cannot_take(errno)) continue;
-      fail_with_errno(errno, path);
+      fail_with_errno(errno);
     }
   }
 }
 
 // True while the input's name still stands for the file that was opened
 // and read, as it was: same file, same size, same modification time.
-bool unchanged_since_open(const std::string& path, const struct stat& opened) {
+bool unchanged_since_open(const Folder& folder, const std::string& name,
+                          const struct stat& opened) {
   struct stat now;
-  if (lstat(path.c_str(), &now) != 0) return false;
+  if (fstatat(folder.fd(), name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) return false;
   return now.st_dev == opened.st_dev && now.st_ino == opened.st_ino &&
          now.st_size == opened.st_size && now.st_mtim.tv_sec == opened.st_mtim.tv_sec &&
          now.st_mtim.tv_nsec == opened.st_mtim.tv_nsec;
 }
 
-// Links an unnamed file to `path`. /proc gives any process a way to name
-// its O_TMPFILE; AT_EMPTY_PATH does the same where /proc is missing, for
-// a process that may.
-bool link_to(const FileDescriptor& fd, const std::string& path) {
+// Gives an unnamed file the work file's name in `folder`. /proc gives any
+// process a way to name its O_TMPFILE; AT_EMPTY_PATH does the same where
+// /proc is missing, for a process that may.
+bool link_as_work_file(const FileDescriptor& fd, const Folder& folder) {
+  const char* name = kWorkFileName.data();  // a literal's: NUL-terminated
   std::string self = "/proc/self/fd/" + std::to_string(fd.get());
-  if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  if (linkat(AT_FDCWD, self.c_str(), folder.fd(), name, AT_SYMLINK_FOLLOW) == 0) return true;
   if (errno != ENOENT) return false;
-  return linkat(fd.get(), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
+  return linkat(fd.get(), "", folder.fd(), name, AT_EMPTY_PATH) == 0;
 }
 
 }  // namespace
@@ -116,28 +118,26 @@ void take_what_the_input_was(WorkFile& work, const InputFile& input) {
   bool same_owner = work.owner_ == input.opened_.st_uid && work.group_ == input.opened_.st_gid;
   if (!same_owner && fchown(work.fd_.get(), input.opened_.st_uid, input.opened_.st_gid) != 0 &&
       errno != EPERM) {
-    fail_with_errno(errno, work.path_);
+    fail_with_errno(errno);
   }
-  copy_attributes(input.fd_.get(), work.fd_.get(), work.path_);
-  if (fchmod(work.fd_.get(), input.opened_.st_mode & 07777) != 0) {
-    fail_with_errno(errno, work.path_);
-  }
+  copy_attributes(input.fd_.get(), work.fd_.get());
+  if (fchmod(work.fd_.get(), input.opened_.st_mode & 07777) != 0) fail_with_errno(errno);
 }
 
 // A work file that is already there is taken over first, under the same
 // rules as in `open_for_writing`: locked, one link, still the one named.
 void WorkFile::take_name() {
   if (named_) return;
-  if (!link_to(fd_, path_)) {
-    if (errno != EEXIST) fail_with_errno(errno, path_);
+  if (!link_as_work_file(fd_, folder_)) {
+    if (errno != EEXIST) fail_with_errno(errno);
     // The one there is held locked while its name is taken away.
     struct stat st;
-    FileDescriptor left = open_existing_work_file(path_, st);
-    if (unlink(path_.c_str()) != 0) fail_with_errno(errno, path_);
-    if (!link_to(fd_, path_)) {
+    FileDescriptor left = open_existing_work_file(folder_, st);
+    if (unlinkat(folder_.fd(), kWorkFileName.data(), 0) != 0) fail_with_errno(errno);
+    if (!link_as_work_file(fd_, folder_)) {
       // Another run made one in between.
       if (errno == EEXIST) throw NumberedError(kPermissionDenied);
-      fail_with_errno(errno, path_);
+      fail_with_errno(errno);
     }
   }
   named_ = true;
@@ -148,7 +148,7 @@ Replacement finish_work_file(WorkFile& work, InputFile& input) {
   bool well_formed = work.check_->finish();
   if (!well_formed) work.fault_ = work.check_->fault();
   bool kept_whole = well_formed || !input.is_well_formed();
-  if (kept_whole && is_read_only(input.path_, input.opened_.st_mode)) {
+  if (kept_whole && is_read_only(input.folder_, input.name_, input.opened_.st_mode)) {
     throw NumberedError(kPermissionDenied);
   }
   // What the file keeps goes on before the durability barrier, so that a
@@ -201,8 +201,10 @@ bool syncfs_reports_write_errors() {
 
 }  // namespace
 
-FileDescriptor watch_for_write_errors(const std::string& directory) {
-  return open_folder(directory);
+FileDescriptor watch_for_write_errors(const Folder& folder) {
+  FileDescriptor watch(openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!watch.is_open()) fail_with_errno(errno);
+  return watch;
 }
 
 bool sync_file_system(const FileDescriptor& watch) {
@@ -212,19 +214,22 @@ bool sync_file_system(const FileDescriptor& watch) {
 }
 
 void make_durable(WorkFile& work) {
-  if (fsync(work.fd_.get()) != 0) fail_with_errno(errno, work.path_);
+  if (fsync(work.fd_.get()) != 0) fail_with_errno(errno);
 }
 
 Replacement put_in_place(WorkFile& work, InputFile& input) {
   work.take_name();
   // Where the timestamps cannot tell, the bytes do.
-  if (!unchanged_since_open(input.path_, input.opened_) ||
+  if (!unchanged_since_open(input.folder_, input.name_, input.opened_) ||
       (input.opened_content_ && input.content_hash() != *input.opened_content_)) {
     return Replacement::kChangedElsewhere;
   }
   // Renamed while still open and locked, so no other run can take the
   // work file over in between.
-  if (rename(work.path_.c_str(), input.path_.c_str()) != 0) fail_with_errno(errno, input.path_);
+  if (renameat(work.folder_.fd(), kWorkFileName.data(), input.folder_.fd(), input.name_.c_str()) !=
+      0) {
+    fail_with_errno(errno);
+  }
   // The data is on disk since the fsync: a failing close loses nothing.
   (void)work.fd_.close_checked();
   close_replaced_input(std::move(input.fd_));

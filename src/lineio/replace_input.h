@@ -31,13 +31,13 @@ Replacement finish_work_file(WorkFile& work, InputFile& input);
 // Waits until the work file's data is on disk.
 void make_durable(WorkFile& work);
 
-// A descriptor on `directory`, opened before a commit group's first write,
+// A descriptor on `folder`, opened before a commit group's first write,
 // through which `sync_file_system` hears of every write error the file
 // system meets from then on: the kernel samples a file system's error
 // state when a descriptor is opened, and syncfs reports only the errors
 // since. (Through a work file opened later, an error that another
 // program's sync had already collected would pass unseen.)
-FileDescriptor watch_for_write_errors(const std::string& directory);
+FileDescriptor watch_for_write_errors(const Folder& folder);
 
 // Makes everything written to the file system that `watch` is on durable
 // at once (syncfs): one journal commit and one cache flush for a whole
@@ -51,10 +51,9 @@ bool sync_file_system(const FileDescriptor& watch);
 
 // Puts a durable work file in the input's place in one atomic step: gives
 // an unnamed one the work file's name and renames it over the input, still
-// open and locked, so that no other run can take it over in between. An input that another program has changed or replaced since
-// it was opened is left as it is (kChangedElsewhere), both files still
-// open. Any failure leaves the input as it was; both files are closed on
-// success.
+// open and locked, so that no other run can take it over in between. An input that another program
+// has changed or replaced since it was opened is left as it is (kChangedElsewhere), both files
+// still open. Any failure leaves the input as it was; both files are closed on success.
 Replacement put_in_place(WorkFile& work, InputFile& input);
 
 // A work file that is not to replace its input stays behind under the
