@@ -53,7 +53,10 @@ bool named(const char* call, const char* path) {
     std::string entry = calls.substr(at, comma - at);
     std::size_t sign = entry.find('@');
     if (entry.substr(0, sign) != call) continue;
-    if (sign != std::string::npos) return ends_with(path, entry.substr(sign + 1));
+    if (sign != std::string::npos) {
+      if (ends_with(path, entry.substr(sign + 1))) return true;
+      continue;  // the same call may come again with another suffix
+    }
     const char* suffix = std::getenv("FAULT_PATH");
     return !suffix || ends_with(path, suffix);
   }

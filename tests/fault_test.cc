@@ -338,6 +338,114 @@ TEST(CommitGroup, FailedSyncHaltsAtItsFileAfterPuttingTheFilesBeforeItInPlace) {
   }
 }
 
+// A file system of its own on a loop device whose backing store, a small
+// tmpfs, can be filled: while it is full every write the device gets
+// fails, as on a disk that falters for a moment. Requests are kept to one
+// page, so that a write lands whole or fails: a longer one that fills the
+// store midway ends short, and the loop driver reports a short write as
+// done (the device itself would lie). Needs root, loop devices, tmpfs and
+// mkfs.ext4; `ready` is false where the machine lacks any of them.
+class FalteringDisk {
+ public:
+  explicit FalteringDisk(const ScratchDir& dir)
+      : store_(dir.file("store")), mount_(dir.file("disk")) {
+    std::filesystem::create_directories(store_);
+    std::filesystem::create_directories(mount_);
+    if (geteuid() != 0 || !sh("mount -t tmpfs -o size=40m tmpfs " + store_)) return;
+    mounted_store_ = true;
+    std::string device = store_ + "/device";
+    if (!sh("truncate -s 64M " + store_ + "/image && losetup -f --show " + store_ + "/image > " +
+            device)) {
+      return;
+    }
+    loop_ = read_file(device);
+    loop_.erase(loop_.find_last_not_of('\n') + 1);
+    ready_ = sh("echo 4 > /sys/block/" + loop_.substr(loop_.rfind('/') + 1) +
+                "/queue/max_sectors_kb && mkfs.ext4 -q -F -b 4096 " + loop_ + " && mount " + loop_ +
+                " " + mount_);
+  }
+  ~FalteringDisk() {
+    heal();
+    if (ready_) sh("umount " + mount_);
+    if (!loop_.empty()) sh("losetup -d " + loop_);
+    if (mounted_store_) sh("umount " + store_);
+  }
+
+  bool ready() const { return ready_; }
+  const std::string& path() const { return mount_; }
+  void fail_writes() { sh("dd if=/dev/zero of=" + store_ + "/fill bs=1M"); }
+  // Waits until no write started on the machine is still on its way (the
+  // "Writeback:" line of /proc/meminfo reads 0 kB): by then each write
+  // made while the device failed has failed.
+  static bool wait_for_writes_in_flight() {
+    for (int waited_ms = 0; waited_ms < 20000; waited_ms += 10) {
+      std::string info = read_file("/proc/meminfo");
+      std::size_t at = info.find("\nWriteback:");
+      if (at != std::string::npos && std::stol(info.substr(at + 11)) == 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  void heal() { std::remove((store_ + "/fill").c_str()); }
+  // Mounted again, so that what is read comes from the device itself.
+  bool remount() { return sh("umount " + mount_ + " && mount " + loop_ + " " + mount_); }
+
+ private:
+  static bool sh(const std::string& command) {
+    return std::system(("(" + command + ") > /dev/null 2>&1").c_str()) == 0;
+  }
+
+  std::string store_, mount_, loop_;
+  bool mounted_store_ = false;
+  bool ready_ = false;
+};
+
+// The writes of a commit group's first files fail on the device, and
+// another program's sync (a backup, say) collects the error before the
+// group's later work files are even opened. The run must still hear of it:
+// it halts, and every file holds its old text or its new one, read back
+// from the device.
+TEST(CommitGroup, AWriteErrorAnotherProgramSyncedFirstStillHaltsTheRun) {
+  ScratchDir dir, marks;
+  FalteringDisk disk(dir);
+  if (!disk.ready()) GTEST_SKIP() << "needs root, loop devices, tmpfs and mkfs.ext4";
+  std::string folder = disk.path() + "/batch";
+  std::filesystem::create_directory(folder);
+  std::vector<std::string> names;
+  for (int i = 1; i <= 20; ++i) {
+    names.push_back(testing::numbered_name("f", 100 + i, ".xml"));
+    write_file(folder + "/" + names.back(), kTemplate);
+  }
+  ASSERT_EQ(std::system(("sync -f " + folder).c_str()), 0);
+  std::string opening = marks.file("opening");
+  testing::RunOptions options =
+      testing::with_fault_shim({"FAULT_CALL=open@f101.xml,open@f110.xml", "FAULT_TIMES=2",
+                                "FAULT_HOLD=1", "FAULT_MARK=" + opening});
+  Terminal term(folder, {}, options);
+  term.type("y\r*\r");
+  ASSERT_TRUE(testing::wait_for_file(opening)) << term.screen();
+  disk.fail_writes();
+  std::remove(opening.c_str());
+  ASSERT_TRUE(testing::wait_for_file(opening)) << term.screen();
+  ASSERT_TRUE(FalteringDisk::wait_for_writes_in_flight());
+  disk.heal();
+  // The other program's sync hears of the error, and the kernel counts it
+  // as seen.
+  ASSERT_NE(std::system(("sync -f " + folder + " 2>/dev/null").c_str()), 0);
+  std::remove(opening.c_str());
+  int status = term.wait_exit();
+  ASSERT_TRUE(disk.remount());
+  std::string rewritten = testing::run_pass_today(kTemplate).bytes;
+  std::size_t placed = 0;
+  for (const std::string& name : names) {
+    std::string text = read_file(folder + "/" + name);
+    EXPECT_TRUE(text == kTemplate || text == rewritten) << name << " lost its text";
+    placed += text == rewritten;
+  }
+  EXPECT_EQ(status, 2) << term.screen();
+  EXPECT_LT(placed, names.size()) << term.screen();
+}
+
 // A file system that makes no unnamed files (NFS, FUSE) gets one file at a
 // time, and every file is rewritten all the same. (The same fault with an
 // error that is not "unsupported" halts the run: the fault does reach the
