@@ -12,14 +12,6 @@
 
 namespace rodozerez {
 
-// The path of `name` in `directory`; "" is the current directory.
-inline std::string path_in(std::string_view directory, std::string_view name) {
-  std::string path(directory);
-  if (!path.empty()) path += '/';
-  path += name;
-  return path;
-}
-
 // A folder opened once. Every step for the files in it (open, create,
 // link, rename, sync) goes through this descriptor and never through the
 // folder's path again, so a folder renamed, or swapped for a symbolic link
