@@ -25,7 +25,7 @@ Folder open_folder(const std::string& directory) {
   FileDescriptor fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!fd.is_open()) {
     if (errno == ENOENT) throw NumberedError(kPathNotFound);
-    fail_with_errno(errno, path);
+    fail_with_errno(errno);
   }
   folder.descriptor = std::make_shared<const FileDescriptor>(std::move(fd));
   return folder;

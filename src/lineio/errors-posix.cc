@@ -1,27 +1,14 @@
 // The one place that maps errno values to error numbers.
+#include <cerrno>
+
 #include "lineio/errors.h"
 
-#include <cerrno>
-#include <sys/stat.h>
-
 namespace rodozerez {
-namespace {
 
-// True when the directory that would hold `path` does not exist.
-bool directory_missing(const std::string& path) {
-  auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return false;  // the current directory exists
-  std::string dir = slash == 0 ? "/" : path.substr(0, slash);
-  struct stat st;
-  return stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode);
-}
-
-}  // namespace
-
-int error_number_for(int errno_value, const std::string& path) {
+int error_number_for(int errno_value) {
   switch (errno_value) {
     case ENOENT:
-      return directory_missing(path) ? kPathNotFound : kFileNotFound;
+      return kFileNotFound;
     case ENOTDIR:
       return kPathNotFound;
     case EACCES:
@@ -52,8 +39,8 @@ int error_number_for(int errno_value, const std::string& path) {
   }
 }
 
-void fail_with_errno(int errno_value, const std::string& path) {
-  throw NumberedError(error_number_for(errno_value, path));
+void fail_with_errno(int errno_value) {
+  throw NumberedError(error_number_for(errno_value));
 }
 
 std::string_view error_words(int number) {

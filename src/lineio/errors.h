@@ -14,17 +14,17 @@
 namespace rodozerez {
 
 // Error numbers the operations report.
-inline constexpr int kNoMemory = 7;            // no memory for a text
-inline constexpr int kFileNotFound = 53;       // file not found
-inline constexpr int kFileExists = 58;         // rename target exists
-inline constexpr int kDiskFull = 61;           // disk full, quota, size limit
-inline constexpr int kInputPastEnd = 62;       // read found no line left
-inline constexpr int kTooManyFiles = 67;       // too many open files
-inline constexpr int kPermissionDenied = 70;   // access, lock or type refused
-inline constexpr int kMediaError = 72;         // I/O error
-inline constexpr int kCrossDevice = 74;        // rename across file systems
-inline constexpr int kOtherAccessFailure = 75; // anything else
-inline constexpr int kPathNotFound = 76;       // a directory on the path is missing
+inline constexpr int kNoMemory = 7;             // no memory for a text
+inline constexpr int kFileNotFound = 53;        // file not found
+inline constexpr int kFileExists = 58;          // rename target exists
+inline constexpr int kDiskFull = 61;            // disk full, quota, size limit
+inline constexpr int kInputPastEnd = 62;        // read found no line left
+inline constexpr int kTooManyFiles = 67;        // too many open files
+inline constexpr int kPermissionDenied = 70;    // access, lock or type refused
+inline constexpr int kMediaError = 72;          // I/O error
+inline constexpr int kCrossDevice = 74;         // rename across file systems
+inline constexpr int kOtherAccessFailure = 75;  // anything else
+inline constexpr int kPathNotFound = 76;        // a directory on the path is missing
 
 // The one exception type: thrown by the line layer, caught by the driver.
 // It carries its number and, once the driver has said so, the listed file
@@ -47,11 +47,11 @@ class NumberedError : public std::exception {
 // or a quota or a file-size limit is reached").
 std::string_view error_words(int number);
 
-// The error number for an errno value. `path` is the name the failing call
-// was given: a missing file whose directory is missing too is 76, not 53.
-int error_number_for(int errno_value, const std::string& path = {});
+// The error number for an errno value. (A missing folder, 76 rather than
+// 53, is told apart where the folder is opened.)
+int error_number_for(int errno_value);
 
 // Throws the error number for `errno_value`.
-[[noreturn]] void fail_with_errno(int errno_value, const std::string& path = {});
+[[noreturn]] void fail_with_errno(int errno_value);
 
 }  // namespace rodozerez
