@@ -21,7 +21,6 @@ struct Folder {
   std::shared_ptr<const FileDescriptor> descriptor;
   std::string path;  // as the operator typed it ("" is the current one)
 
-  bool is_open() const { return descriptor && descriptor->is_open(); }
   int fd() const { return descriptor->get(); }
 };
 
