@@ -19,16 +19,13 @@
 namespace rodozerez {
 
 Folder open_folder(const std::string& directory) {
-  Folder folder;
-  folder.path = directory;
   std::string path = directory.empty() ? std::string(".") : directory;
   FileDescriptor fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!fd.is_open()) {
     if (errno == ENOENT) throw NumberedError(kPathNotFound);
     fail_with_errno(errno);
   }
-  folder.descriptor = std::make_shared<const FileDescriptor>(std::move(fd));
-  return folder;
+  return {std::make_shared<const FileDescriptor>(std::move(fd))};
 }
 
 FileList list_matching_files(std::string_view specification) {

@@ -19,7 +19,6 @@ namespace rodozerez {
 // share the one descriptor.
 struct Folder {
   std::shared_ptr<const FileDescriptor> descriptor;
-  std::string path;  // as the operator typed it ("" is the current one)
 
   int fd() const { return descriptor->get(); }
 };
