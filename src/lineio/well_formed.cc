@@ -59,7 +59,7 @@ void WellFormedCheck::parse(std::string_view part, bool last) {
 // until there are at least as many again, and go in as one part: the token
 // is scanned a few times over, not once per 64 KB.
 void WellFormedCheck::feed(std::string_view bytes) {
-  if (faulty_) return;
+  if (!fault_.empty()) return;
   if (unparsed_ > kMostPerParse) {
     held_back_.append(bytes);
     if (held_back_.size() < unparsed_ && held_back_.size() < INT_MAX / 2) return;
@@ -67,7 +67,7 @@ void WellFormedCheck::feed(std::string_view bytes) {
     std::string().swap(held_back_);
     return;
   }
-  while (!faulty_ && !bytes.empty()) {
+  while (fault_.empty() && !bytes.empty()) {
     std::size_t part = bytes.size() < kMostPerParse ? bytes.size() : kMostPerParse;
     parse(bytes.substr(0, part), false);
     bytes.remove_prefix(part);
@@ -76,17 +76,16 @@ void WellFormedCheck::feed(std::string_view bytes) {
 }
 
 bool WellFormedCheck::finish() {
-  if (!faulty_) {
+  if (fault_.empty()) {
     parse(held_back_, true);
     std::string().swap(held_back_);
   }
-  return !faulty_;
+  return fault_.empty();
 }
 
 // Expat counts lines from 1 and columns from 0; the operator's editor
 // counts both from 1.
 void WellFormedCheck::note_fault() {
-  faulty_ = true;
   fault_ = "line " + std::to_string(XML_GetCurrentLineNumber(parser_.get())) + ", column " +
            std::to_string(XML_GetCurrentColumnNumber(parser_.get()) + 1) + ": " +
            XML_ErrorString(XML_GetErrorCode(parser_.get()));

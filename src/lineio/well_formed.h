@@ -37,8 +37,7 @@ class WellFormedCheck {
     void operator()(XML_ParserStruct* parser) const;
   };
   std::unique_ptr<XML_ParserStruct, ParserFree> parser_;
-  bool faulty_ = false;
-  std::string fault_;
+  std::string fault_;  // empty while the document is well-formed so far
   // Bytes held back while a long token is unfinished (see feed), how many
   // have reached the parser, and how many of those it holds unparsed.
   std::string held_back_;
