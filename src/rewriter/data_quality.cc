@@ -14,6 +14,14 @@ namespace bp = boilerplate;
 constexpr Element kLogic{bp::kLogicStartTag, bp::kLogicEndTag};
 constexpr Element kCompleteness{bp::kCompletenessStartTag, bp::kCompletenessEndTag};
 
+// The report whose start tag is on `line`, or none.
+const Element* report_starting(std::string_view line) {
+  for (const Element* report : {&kLogic, &kCompleteness}) {
+    if (holds_start_tag(line, *report)) return report;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 void insert_data_quality_reports(Pass& pass) {
@@ -22,8 +30,8 @@ void insert_data_quality_reports(Pass& pass) {
   if (!contains(pass.line, bp::kDataQualityEnd)) {
     pass.looking_for = bp::kDataQualityEnd;
     read_next(pass);
-    while (holds_start_tag(pass.line, kLogic) || holds_start_tag(pass.line, kCompleteness)) {
-      skip_element(pass, holds_start_tag(pass.line, kLogic) ? kLogic : kCompleteness);
+    while (const Element* report = report_starting(pass.line)) {
+      skip_element(pass, *report);
       read_next(pass);
     }
     pass.work.write_line(pass.line);
