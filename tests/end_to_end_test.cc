@@ -325,10 +325,8 @@ TEST(EndToEnd, ReadOnlyInputHaltsWith70AndStaysAsItWas) {
   Terminal term(dir.path().string(), {}, {200, 24, {}});  // the halt line unwrapped
   EXPECT_EQ(answer(term, "y", "*.xml"), 2);
   EXPECT_NE(term.screen().find("Working...\na.xml\nb.xml\nUnknown error! - Program Halt. 70"
-                               "\n  Halted at b.xml: permission denied: a read-only file, a "
-                               "file or the work file locked by another program, or a folder "
-                               "that may not be written. It and every file listed after it "
-                               "are as they were.\n"),
+                               "\n  Halted at b.xml: the file is read-only. It and every file "
+                               "listed after it are as they were.\n"),
             std::string::npos)
       << term.screen();
   EXPECT_EQ(term.screen().find("Finished"), std::string::npos);
@@ -366,13 +364,20 @@ TEST(EndToEnd, RewrittenFileKeepsItsPermissionBits) {
   EXPECT_FALSE(file_exists(dir.file(kWorkFileName)));
 }
 
+// The folder part's own dot leaves the ".xml" default in force.
 TEST(EndToEnd, SpecificationWithAFolderRewritesTheFilesThere) {
   ScratchDir dir;
   std::filesystem::create_directory(dir.path() / "data");
   write_file(dir.file("data/t1.xml"), complete_template());
+  write_file(dir.file("data/notes.txt"), complete_template());
+  write_file(dir.file("data/copy.xml.bak"), complete_template());
   Terminal term(dir.path().string());
-  EXPECT_EQ(answer(term, "y", "data/*.xml"), 0);
-  EXPECT_NE(term.screen().find("Working...\nt1.xml\n"), std::string::npos) << term.screen();
+  EXPECT_EQ(answer(term, "y", "./data/*"), 0);
+  EXPECT_NE(term.screen().find("Working...\nt1.xml\n\nFinished ------     1 files"),
+            std::string::npos)
+      << term.screen();
+  EXPECT_EQ(read_file(dir.file("data/notes.txt")), complete_template());
+  EXPECT_EQ(read_file(dir.file("data/copy.xml.bak")), complete_template());
   EXPECT_NE(read_file(dir.file("data/t1.xml")).find("csdgm2.dtd"), std::string::npos);
   EXPECT_FALSE(file_exists(dir.file(kWorkFileName)));
   EXPECT_FALSE(file_exists(dir.file("data/" + std::string(kWorkFileName))));
@@ -410,16 +415,23 @@ TEST(EndToEnd, WorkFileThatIsALinkHaltsWith70AndItsTargetIsUntouched) {
 }
 
 TEST(EndToEnd, InputOrWorkFileLockedElsewhereHaltsWith70) {
+  const std::map<std::string, std::string> cause = {
+      {"a.xml", "the file is in use by another program"},
+      {std::string(kWorkFileName),
+       "the work file tempxxx.xxx is in use by another program or another run"}};
   for (const char* locked : {"a.xml", kWorkFileName.data()}) {
     ScratchDir dir;
     write_file(dir.file("a.xml"), complete_template());
     write_file(dir.file(kWorkFileName), "held by another program");
     int holder = open(dir.file(locked).c_str(), O_RDONLY);
     ASSERT_EQ(flock(holder, LOCK_EX), 0);
-    Terminal term(dir.path().string());
+    Terminal term(dir.path().string(), {}, {200, 24, {}});  // the halt line unwrapped
     EXPECT_EQ(answer(term, "y", "a.xml"), 2) << locked;
-    EXPECT_NE(term.screen().find("a.xml\nUnknown error! - Program Halt. 70\n"), std::string::npos)
-        << term.screen();
+    EXPECT_NE(term.lines_sent().find("a.xml\nUnknown error! - Program Halt. 70 \n  Halted at "
+                                     "a.xml: " +
+                                     cause.at(locked) + ". It is as it was.\n"),
+              std::string::npos)
+        << term.lines_sent();
     EXPECT_EQ(read_file(dir.file("a.xml")), complete_template());
     EXPECT_EQ(read_file(dir.file(kWorkFileName)), "held by another program");
     close(holder);

@@ -22,6 +22,16 @@ TEST(Wildcard, LettersMatchInEitherCase) {
   EXPECT_TRUE(matches_wildcard("Tile*", "TILE.xml"));
 }
 
+// Only the name part decides whether ".xml" is added: a dot in a folder
+// part never widens the search to every file.
+TEST(Wildcard, XmlIsAddedToANamePartWithoutADot) {
+  EXPECT_EQ(with_xml_default("*"), "*.xml");
+  EXPECT_EQ(with_xml_default(""), ".xml");
+  EXPECT_EQ(with_xml_default("./data/*"), "./data/*.xml");
+  EXPECT_EQ(with_xml_default("v1.2/tile*"), "v1.2/tile*.xml");
+  EXPECT_EQ(with_xml_default("data.v2/*.txt"), "data.v2/*.txt");
+}
+
 TEST(Wildcard, StarDotStarMatchesNamesWithoutADot) {
   EXPECT_TRUE(matches_wildcard("*.*", "README"));
   EXPECT_FALSE(matches_wildcard("*.x*", "README"));

@@ -52,6 +52,19 @@ TEST(MetadataReference, DateLineLeftByTheSectionBeforeIsNotExamined) {
   EXPECT_EQ(r.lines, concat({{"  <metainfo>", "    <metd>20261208</metd>"}, kTrailer}));
 }
 
+// Editors that keep records in sync with their data write attributes, and
+// templates leave empty placeholders: the date goes in all the same.
+TEST(MetadataReference, DateWithAttributesOrEmptyIsStampedKeepingItsAttributes) {
+  const std::pair<std::string, std::string> dates[] = {
+      {"    <metd Sync=\"TRUE\">20040115</metd>", "    <metd Sync=\"TRUE\">20261208</metd>"},
+      {"    <metd/>", "    <metd>20261208</metd>"},
+      {"    <metd\tSync=\"TRUE\" />", "    <metd\tSync=\"TRUE\">20261208</metd>"}};
+  for (const auto& [date, stamped] : dates) {
+    auto r = metadata_reference({"  <metainfo>", date, "    <metc Sync=\"TRUE\">", "    </metc>"});
+    EXPECT_EQ(r.lines, concat({{"  <metainfo>", stamped}, kTrailer})) << date;
+  }
+}
+
 TEST(MetadataReference, MissingDateOrNoLineAfterItIsPastEnd) {
   EXPECT_EQ(metadata_reference({"  <metainfo>", "  </metainfo>"}).error, kInputPastEnd);
   EXPECT_EQ(metadata_reference({"    <metd Sync=\"TRUE\">20040115</metd>"}).error, kInputPastEnd);

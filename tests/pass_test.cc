@@ -75,6 +75,51 @@ TEST(Pass, EachMissingLandmarkEndsThePassPastEnd) {
   }
 }
 
+// Records from editors that write attributes on the tags the pass finds
+// its way by come out as their plain twins do, attributes kept.
+TEST(Pass, LandmarksWithAttributesAreFoundAsThePlainOnes) {
+  auto with_attributes = [](std::string text) {
+    text.replace(text.find("<citeinfo>"), 10, "<citeinfo Sync=\"TRUE\">");
+    text.replace(text.find("<metd>"), 6, "<metd Sync=\"TRUE\">");
+    return text;
+  };
+  auto plain = run_pass(crlf(short_template()));
+  auto r = run_pass(with_attributes(crlf(short_template())));
+  ASSERT_EQ(r.error, 0);
+  EXPECT_EQ(r.bytes, with_attributes(plain.bytes));
+}
+
+// The line under the skip message: where the file ended, and why, when
+// the landmark was in a line already read.
+std::string past_end_details_of(const std::string& input) {
+  std::string details;
+  testing::run_phase(input, [&](Pass& pass) {
+    std::string_view looking_for;
+    try {
+      rewrite_file(pass.input, pass.work, pass.values, &looking_for);
+    } catch (const NumberedError&) {
+      details = past_end_details(pass.input, looking_for);
+    }
+  });
+  return details;
+}
+
+TEST(Pass, PastEndSaysWhyALandmarkInALineAlreadyReadWasPassed) {
+  EXPECT_EQ(past_end_details_of(crlf(short_template("</spref>"))),
+            "  Ended at line 24 while looking for \"</spref>\".");
+  std::string one_line;  // as editors that write no line breaks leave it
+  for (const auto& line : short_template()) one_line += line;
+  EXPECT_EQ(past_end_details_of(one_line),
+            "  Ended at line 1 while looking for \"<citeinfo>\", which stands inside line 1: "
+            "the file is not laid out one element per line.");
+  std::string mixed = crlf(short_template());  // CR LF after line 1 only
+  mixed = mixed.substr(0, mixed.find('\n') + 1) +
+          testing::without_cr(mixed.substr(mixed.find('\n') + 1));
+  EXPECT_EQ(past_end_details_of(mixed),
+            "  Ended at line 2 while looking for \"<citeinfo>\", which stands inside line 2: its "
+            "lines end in LF after line 1, although line 1 ends in CR LF.");
+}
+
 TEST(Pass, NothingAfterTheLineFollowingTheDateIsRead) {
   // A byte 26 right after that line would end any further read.
   auto input = crlf(short_template());

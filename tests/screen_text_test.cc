@@ -29,17 +29,19 @@ TEST(ScreenText, ControlBytesShowAsCodePage437Glyphs) {
 TEST(ScreenText, C1AndMalformedBytesShowAsGlyphsOfEachByte) {
   EXPECT_EQ(shown("\x9B"), std::make_pair(std::string("\xC2\xA2"), std::size_t{1}));  // ¢, not CSI
   EXPECT_EQ(shown("\xC2\x9B"), std::make_pair(std::string("\xE2\x94\xAC\xC2\xA2"), std::size_t{2}));
-  EXPECT_EQ(shown("\xFF").first, "\xC2\xA0");
+  EXPECT_EQ(shown("\xFF").first, "\xEF\xBF\xBD");  // its glyph, U+00A0, passes for a space
 }
 
 // Characters that would hide themselves in a name, or make it pose as
-// another, show as U+FFFD; visible neighbours of theirs pass through.
+// another (look-alike spaces among them), show as U+FFFD; visible
+// neighbours of theirs pass through.
 TEST(ScreenText, InvisibleCharactersShowAsAStandIn) {
   const std::string kStandIn = "\xEF\xBF\xBD";
   for (std::string invisible :
-       {"\xC2\xAD", "\xCD\x8F", "\xD8\x9C", "\xE1\x85\x9F", "\xE1\xA0\x8E", "\xE2\x80\x8B",
-        "\xE2\x80\xA8", "\xE2\x80\xAE", "\xE2\x81\xA3", "\xE3\x85\xA4", "\xEF\xB8\x8F",
-        "\xEF\xBB\xBF", "\xF3\xA0\x80\x81", "\xF3\xA0\x84\x80"}) {
+       {"\xC2\xAD",     "\xCD\x8F",     "\xD8\x9C",         "\xE1\x85\x9F",     "\xE1\xA0\x8E",
+        "\xE2\x80\x8B", "\xE2\x80\xA8", "\xE2\x80\xAE",     "\xE2\x81\xA3",     "\xE3\x85\xA4",
+        "\xEF\xB8\x8F", "\xEF\xBB\xBF", "\xF3\xA0\x80\x81", "\xF3\xA0\x84\x80", "\xC2\xA0",
+        "\xE2\x80\x87", "\xE2\x80\xAF", "\xE2\x81\x9F",     "\xE3\x80\x80",     "\xE2\xA0\x80"}) {
     EXPECT_EQ(shown("ab" + invisible + "cd"),
               std::make_pair("ab" + kStandIn + "cd", std::size_t{5}))
         << invisible.size();

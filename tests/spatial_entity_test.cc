@@ -73,6 +73,21 @@ TEST(EntityAttribute, SectionFurtherOnIsLeftInPlace) {
   EXPECT_EQ(next, "  <eainfo>");
 }
 
+// Sections that carry attributes are the input's own sections all the
+// same: none gets a second one in front of it; an empty one is one line.
+TEST(EntityAttribute, SectionsWithAttributesOrEmptyAreFound) {
+  std::string next;
+  auto r = spatial_and_entity({"  <spdoinfo Sync=\"TRUE\">", "  </spdoinfo>", "  </spref>",
+                               "  <eainfo Sync=\"TRUE\">", "  </eainfo>", "  <distinfo>"},
+                              &next);
+  EXPECT_EQ(r.lines,
+            concat({{"  <spdoinfo Sync=\"TRUE\">", "  </spdoinfo>", "  </spref>"}, kEainfo}));
+  EXPECT_EQ(next, "  <distinfo>");
+  r = spatial_and_entity({"  </spref>", "  <eainfo/>", "  <distinfo>"}, &next);
+  EXPECT_EQ(r.lines, concat({kSpdoinfo, {"  </spref>"}, kEainfo}));
+  EXPECT_EQ(next, "  <distinfo>");
+}
+
 TEST(EntityAttribute, UnclosedSectionOrNoSpatialReferenceIsPastEnd) {
   EXPECT_EQ(spatial_and_entity({"  </spref>", "  <eainfo>", "    <overview>"}).error,
             kInputPastEnd);

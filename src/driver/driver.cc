@@ -22,6 +22,7 @@
 #include "lineio/date.h"
 #include "lineio/directory.h"
 #include "lineio/errors.h"
+#include "lineio/file_names.h"
 #include "lineio/line_file.h"
 #include "lineio/process_limits.h"
 #include "lineio/replace_input.h"
@@ -163,7 +164,7 @@ auto for_staged(const StagedFile& file, Step step) {
   try {
     return step();
   } catch (const NumberedError& e) {
-    throw NumberedError(e.number(), file.index);
+    throw e.about_file(file.index);
   }
 }
 
@@ -289,11 +290,8 @@ void rewrite_remaining_files(Run& run) {
 bool skip_past_end(Run& run, NumberedError& error) {
   if (error.number() != kInputPastEnd || error.file() != NumberedError::kNoFile) return false;
   try {
-    std::size_t lines = run.input.lines_read();
-    std::string wanted = "looking for \"" + std::string(run.looking_for) + "\".";
     skip_current_file(run, kPastEndMessage, "incomplete",
-                      lines == 0 ? "  Ended before its first line, " + wanted
-                                 : "  Ended at line " + std::to_string(lines) + " while " + wanted);
+                      past_end_details(run.input, run.looking_for));
     ++run.next;
     return true;
   } catch (const NumberedError& e) {
@@ -339,7 +337,7 @@ void halt(Run& run, NumberedError error) {
     }
   }
   print_outcome(run, failed, "Unknown error! - Program Halt." + number_text(error.number()));
-  std::string cause(error_words(error.number()));
+  std::string cause(error.cause());
   if (failed >= run.names.size()) {
     print_line("  After the last file: " + cause + ".");
     return;
@@ -415,8 +413,8 @@ int run_dialogue() {
   new_line();
   let_ctrl_c_stop_the_run();
 
-  // The ".xml" default, for a specification without any ".".
-  if (find_text(1, *specification, ".") == 0) *specification += ".xml";
+  // The ".xml" default, for a name part without any ".".
+  *specification = with_xml_default(*specification);
 
   // The file list, complete before any file is touched.
   FileList files = list_matching_files(*specification);

@@ -39,8 +39,42 @@ int error_number_for(int errno_value) {
   }
 }
 
-void fail_with_errno(int errno_value) {
-  throw NumberedError(error_number_for(errno_value));
+namespace {
+
+// What the system's error means for the operator, where it says more than
+// its number's words; empty where it does not.
+std::string_view cause_for(int errno_value) {
+  switch (errno_value) {
+    case ENOSPC:
+      return "the disk is full";
+    case EDQUOT:
+      return "a disk quota is reached";
+    case EFBIG:
+      return "a file-size limit is reached";
+    case EROFS:
+      return "the file system is mounted read-only";
+    case EWOULDBLOCK:
+      return "the file is in use by another program";
+    case ELOOP:
+      return "a link stands where a plain file must be";
+    case EACCES:
+    case EPERM:
+      return "permission denied";
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+void fail_with_errno(int errno_value, std::string_view refused) {
+  bool is_refusal = errno_value == EACCES || errno_value == EPERM;
+  std::string_view cause = is_refusal && !refused.empty() ? refused : cause_for(errno_value);
+  throw NumberedError(error_number_for(errno_value), cause);
+}
+
+std::string_view NumberedError::cause() const {
+  return cause_.empty() ? error_words(number_) : cause_;
 }
 
 std::string_view error_words(int number) {
@@ -56,8 +90,7 @@ std::string_view error_words(int number) {
     case kTooManyFiles:
       return "too many open files";
     case kPermissionDenied:
-      return "permission denied: a read-only file, a file or the work file locked by another "
-             "program, or a folder that may not be written";
+      return "permission denied";
     case kMediaError:
       return "an I/O error of the disk";
     case kCrossDevice:

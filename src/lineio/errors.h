@@ -27,20 +27,33 @@ inline constexpr int kOtherAccessFailure = 75;  // anything else
 inline constexpr int kPathNotFound = 76;        // a directory on the path is missing
 
 // The one exception type: thrown by the line layer, caught by the driver.
-// It carries its number and, once the driver has said so, the listed file
-// it belongs to (a failure while committing a group of staged files).
+// It carries its number, the cause in the operator's words where the
+// thrower knows it ("the file is read-only"), and, once the driver has
+// said so, the listed file it belongs to (a failure while committing a
+// group of staged files).
 class NumberedError : public std::exception {
  public:
   static constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
 
-  explicit NumberedError(int number, std::size_t file = kNoFile) : number_(number), file_(file) {}
+  // `cause` is a text that lives as long as the program (a literal).
+  explicit NumberedError(int number, std::string_view cause = {})
+      : number_(number), cause_(cause) {}
   int number() const { return number_; }
+  // What went wrong, in words: the cause given, else the number's meaning.
+  std::string_view cause() const;
   std::size_t file() const { return file_; }
+  // The same error, said to belong to listed file `file`.
+  NumberedError about_file(std::size_t file) const {
+    NumberedError e = *this;
+    e.file_ = file;
+    return e;
+  }
   const char* what() const noexcept override { return "numbered runtime error"; }
 
  private:
   int number_;
-  std::size_t file_;
+  std::string_view cause_;
+  std::size_t file_ = kNoFile;
 };
 
 // What an error number means, in the operator's words ("the disk is full,
@@ -51,7 +64,9 @@ std::string_view error_words(int number);
 // 53, is told apart where the folder is opened.)
 int error_number_for(int errno_value);
 
-// Throws the error number for `errno_value`.
-[[noreturn]] void fail_with_errno(int errno_value);
+// Throws the error number for `errno_value`, with its cause in words;
+// `refused`, where given, says what a refused permission (EACCES, EPERM)
+// means at the caller ("the folder may not be written").
+[[noreturn]] void fail_with_errno(int errno_value, std::string_view refused = {});
 
 }  // namespace rodozerez

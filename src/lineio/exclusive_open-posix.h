@@ -5,18 +5,33 @@
 
 #include <sys/stat.h>
 
+#include <string_view>
+
 #include "lineio/directory.h"
 #include "lineio/file_descriptor.h"
 
 namespace rodozerez {
 
-// Takes the exclusive lock that keeps other programs out while the file is
-// open; a lock held elsewhere is 70. (On any failure here the caller's
-// FileDescriptor closes the file as the error unwinds.)
-void lock_exclusively(const FileDescriptor& fd);
+// What the operator is told when one of the two files is held elsewhere,
+// or is not the plain file it must be.
+inline constexpr std::string_view kInputInUse = "the file is in use by another program";
+inline constexpr std::string_view kInputNotPlain = "the file is not a plain file";
+inline constexpr std::string_view kWorkFileInUse =
+    "the work file tempxxx.xxx is in use by another program or another run";
+inline constexpr std::string_view kWorkFileNotPlain =
+    "the work file tempxxx.xxx is a link, has a second name or is not a plain file";
+// A refused create, link, rename or removal in the listed folder.
+inline constexpr std::string_view kFolderNotWritable = "the folder may not be written";
 
-// Refuses anything but a regular file behind an open descriptor (70).
-void require_regular_file(const FileDescriptor& fd, struct stat& st);
+// Takes the exclusive lock that keeps other programs out while the file is
+// open; a lock held elsewhere is 70, with `held` as its cause. (On any
+// failure here the caller's FileDescriptor closes the file as the error
+// unwinds.)
+void lock_exclusively(const FileDescriptor& fd, std::string_view held);
+
+// Refuses anything but a regular file behind an open descriptor: 70, with
+// `not_plain` as its cause.
+void require_regular_file(const FileDescriptor& fd, struct stat& st, std::string_view not_plain);
 
 // A "tempxxx.xxx" that is already there in `folder`, left by an earlier
 // skipped file or an interrupted run: taken over only when it is a regular

@@ -3,6 +3,7 @@
 // matches every name, with or without a dot.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace rodozerez {
@@ -11,6 +12,11 @@ namespace rodozerez {
 inline constexpr std::string_view kEveryName = "*.*";
 
 bool matches_wildcard(std::string_view pattern, std::string_view name);
+
+// The specification as searched: ".xml" is added when its name part (the
+// text after its last "/") holds no ".", so "./data/*" lists the folder's
+// ".xml" files and "data.v2/*.txt" its ".txt" files.
+std::string with_xml_default(std::string_view specification);
 
 // Listing order: case-insensitive for ASCII letters, then bytewise, so a run
 // over the same folder always visits its files in the same order.

@@ -112,6 +112,14 @@ std::string_view InputFile::next_line() {
   }
 }
 
+void InputFile::start_over() {
+  if (lseek(fd_.get(), 0, SEEK_SET) != 0) fail_with_errno(errno);
+  spill_.clear();
+  skip_lf_ = at_end_ = false;
+  lines_read_ = 0;
+  refill();
+}
+
 // Whether a CR comes before the end of the data (byte 26 or the end of the
 // file). The first buffer almost always tells; a longer file without a CR
 // in it is looked through ahead with pread, one buffer at a time, leaving
@@ -155,12 +163,12 @@ std::uint64_t InputFile::content_hash() {
 InputFile open_for_reading(const Folder& folder, const std::string& name) {
   FileDescriptor fd(
       openat(folder.fd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  if (!fd.is_open()) fail_with_errno(errno);
+  if (!fd.is_open()) fail_with_errno(errno, "the file may not be read");
   // O_NONBLOCK keeps a FIFO swapped in under a listed name from hanging the
   // open; on the regular file that it must be, it changes nothing.
   struct stat st;
-  require_regular_file(fd, st);
-  lock_exclusively(fd);
+  require_regular_file(fd, st, kInputNotPlain);
+  lock_exclusively(fd, kInputInUse);
   InputFile file;
   file.fd_ = std::move(fd);
   file.folder_ = folder;
@@ -241,11 +249,11 @@ WorkFile open_unnamed_work_file(const Folder& folder) {
         errno == ENFILE) {
       return {};
     }
-    fail_with_errno(errno);
+    fail_with_errno(errno, kFolderNotWritable);
   }
   struct stat st;
-  lock_exclusively(fd);
-  require_regular_file(fd, st);
+  lock_exclusively(fd, kWorkFileInUse);
+  require_regular_file(fd, st, kWorkFileNotPlain);
   return WorkFile::on(std::move(fd), folder, st, false);
 }
 
@@ -257,12 +265,12 @@ WorkFile open_for_writing(const Folder& folder) {
   FileDescriptor fd(
       openat(folder.fd(), name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (fd.is_open()) {
-    lock_exclusively(fd);
-    require_regular_file(fd, st);
+    lock_exclusively(fd, kWorkFileInUse);
+    require_regular_file(fd, st, kWorkFileNotPlain);
   } else if (errno == EEXIST) {
     fd = open_existing_work_file(folder, st);
   } else {
-    fail_with_errno(errno);
+    fail_with_errno(errno, kFolderNotWritable);
   }
   // Locked before it is cut, so a holder elsewhere never loses its text.
   if (st.st_size > 0 && ftruncate(fd.get(), 0) != 0) fail_with_errno(errno);

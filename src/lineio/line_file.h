@@ -55,6 +55,10 @@ class InputFile {
 
   bool is_open() const { return fd_.is_open(); }
 
+  // Goes back to before the first line, to read the file again from there
+  // (once the pass has failed, to tell the operator why).
+  void start_over();
+
   // "\n" for an LF file, "\r\n" for every other.
   std::string_view line_end() const { return lf_file_ ? "\n" : "\r\n"; }
 

@@ -129,15 +129,17 @@ void take_what_the_input_was(WorkFile& work, const InputFile& input) {
 void WorkFile::take_name() {
   if (named_) return;
   if (!link_as_work_file(fd_, folder_)) {
-    if (errno != EEXIST) fail_with_errno(errno);
+    if (errno != EEXIST) fail_with_errno(errno, kFolderNotWritable);
     // The one there is held locked while its name is taken away.
     struct stat st;
     FileDescriptor left = open_existing_work_file(folder_, st);
-    if (unlinkat(folder_.fd(), kWorkFileName.data(), 0) != 0) fail_with_errno(errno);
+    if (unlinkat(folder_.fd(), kWorkFileName.data(), 0) != 0) {
+      fail_with_errno(errno, kFolderNotWritable);
+    }
     if (!link_as_work_file(fd_, folder_)) {
       // Another run made one in between.
-      if (errno == EEXIST) throw NumberedError(kPermissionDenied);
-      fail_with_errno(errno);
+      if (errno == EEXIST) throw NumberedError(kPermissionDenied, kWorkFileInUse);
+      fail_with_errno(errno, kFolderNotWritable);
     }
   }
   named_ = true;
@@ -149,7 +151,7 @@ Replacement finish_work_file(WorkFile& work, InputFile& input) {
   if (!well_formed) work.fault_ = work.check_->fault();
   bool kept_whole = well_formed || !input.is_well_formed();
   if (kept_whole && is_read_only(input.folder_, input.name_, input.opened_.st_mode)) {
-    throw NumberedError(kPermissionDenied);
+    throw NumberedError(kPermissionDenied, "the file is read-only");
   }
   // What the file keeps goes on before the durability barrier, so that a
   // file renamed after a crash has it too.
@@ -228,7 +230,7 @@ Replacement put_in_place(WorkFile& work, InputFile& input) {
   // work file over in between.
   if (renameat(work.folder_.fd(), kWorkFileName.data(), input.folder_.fd(), input.name_.c_str()) !=
       0) {
-    fail_with_errno(errno);
+    fail_with_errno(errno, kFolderNotWritable);
   }
   // The data is on disk since the fsync: a failing close loses nothing.
   (void)work.fd_.close_checked();

@@ -1,5 +1,8 @@
 #include "lineio/screen_text.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "lineio/byte_text.h"
 
 namespace rodozerez {
@@ -54,7 +57,21 @@ constexpr struct {
     {0xE0000, 0xE0FFF},
 };
 
-bool hides_or_reorders(char32_t cp) {
+// Characters that pass for a plain space: Unicode's space separators (the
+// general category Zs) other than U+0020, and the braille blank U+2800,
+// which fonts draw as nothing. "a b.xml" and "a<U+00A0>b.xml" must not
+// look alike.
+constexpr char32_t kLookAlikeSpaces[] = {0x00A0, 0x1680, 0x2000, 0x2001, 0x2002, 0x2003,
+                                         0x2004, 0x2005, 0x2006, 0x2007, 0x2008, 0x2009,
+                                         0x200A, 0x202F, 0x205F, 0x2800, 0x3000};
+
+// True for a character shown as the stand-in: one that hides, reorders
+// text or passes for a space.
+bool needs_stand_in(char32_t cp) {
+  if (std::find(std::begin(kLookAlikeSpaces), std::end(kLookAlikeSpaces), cp) !=
+      std::end(kLookAlikeSpaces)) {
+    return true;
+  }
   for (const auto& range : kInvisible) {
     if (cp < range.first) return false;
     if (cp <= range.last) return true;
@@ -83,8 +100,12 @@ void append_utf8(std::string& out, char32_t cp) {
   }
 }
 
+// The byte's code page 437 glyph; 255's is U+00A0, which passes for a
+// space, so it shows as the stand-in.
 void append_glyph_of_byte(std::string& out, unsigned char b) {
-  if (b < 32) {
+  if (b == 255) {
+    append_utf8(out, kStandIn);
+  } else if (b < 32) {
     append_utf8(out, kControlGlyphs[b]);
   } else if (b == 127) {
     append_utf8(out, kDeleteGlyph);
@@ -113,7 +134,7 @@ std::size_t render_character(std::string_view text, std::size_t at, std::string&
     append_glyph_of_byte(out, lead);
     return 1;
   }
-  if (hides_or_reorders(code_point(text.substr(at, n)))) {
+  if (needs_stand_in(code_point(text.substr(at, n)))) {
     append_utf8(out, kStandIn);
     return n;
   }

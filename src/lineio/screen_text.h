@@ -4,7 +4,8 @@
 // well-formed UTF-8 of printable characters passes through, and C1 code
 // points or malformed bytes show as the code page 437 glyph of each byte.
 // Characters that reorder or hide the text around them (bidi controls,
-// zero-width characters) show as U+FFFD, so a name cannot pose as another.
+// zero-width characters) or pass for a space (U+00A0, U+3000) show as
+// U+FFFD, so a name cannot pose as another.
 //
 // A terminal whose character set is not UTF-8 gets ASCII only: every byte
 // that is not printable ASCII shows as "?".

@@ -55,7 +55,7 @@ void write_publication_date(Pass& pass) {
 std::string_view between_tags(std::string_view line, bool start_line) {
   if (start_line) {
     if (closes_itself(line, kOrigin)) return {};
-    std::size_t close = line.find('>', start_tag_at(line, kOrigin));
+    std::size_t close = line.find('>', tag_at(line, kOrigin.start_tag));
     line = close == std::string_view::npos ? std::string_view{} : line.substr(close + 1);
   }
   return line.substr(0, line.find(kOrigin.end_tag));
@@ -112,11 +112,11 @@ void complete_first_origin(Pass& pass) {
 void apply_citation_rules(Pass& pass) {
   pass.looking_for = bp::kAttributeAccuracyEnd;
   read_next(pass);
-  if (holds_start_tag(pass.line, kOrigin)) {
+  if (holds_tag(pass.line, kOrigin.start_tag)) {
     complete_first_origin(pass);
     // Origins that follow at once are further originators: kept.
     read_next(pass);
-    while (holds_start_tag(pass.line, kOrigin)) {
+    while (holds_tag(pass.line, kOrigin.start_tag)) {
       copy_element(pass, kOrigin);
       read_next(pass);
     }
@@ -126,7 +126,7 @@ void apply_citation_rules(Pass& pass) {
   // The line after the origins: the template's own publication date gives
   // way to the inserted one; any other line stays, after it.
   write_publication_date(pass);
-  if (holds_start_tag(pass.line, kPubdate)) {
+  if (holds_tag(pass.line, kPubdate.start_tag)) {
     skip_element(pass, kPubdate);
   } else {
     pass.work.write_line(pass.line);

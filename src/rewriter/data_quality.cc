@@ -17,7 +17,7 @@ constexpr Element kCompleteness{bp::kCompletenessStartTag, bp::kCompletenessEndT
 // The report whose start tag is on `line`, or none.
 const Element* report_starting(std::string_view line) {
   for (const Element* report : {&kLogic, &kCompleteness}) {
-    if (holds_start_tag(line, *report)) return report;
+    if (holds_tag(line, report->start_tag)) return report;
   }
   return nullptr;
 }
@@ -27,7 +27,7 @@ const Element* report_starting(std::string_view line) {
 void insert_data_quality_reports(Pass& pass) {
   copy_through(pass, bp::kAttributeAccuracyEnd);
   for (auto line : bp::kDataQualityReports) pass.work.write_line(line);
-  if (!contains(pass.line, bp::kDataQualityEnd)) {
+  if (!holds_tag(pass.line, bp::kDataQualityEnd)) {
     pass.looking_for = bp::kDataQualityEnd;
     read_next(pass);
     while (const Element* report = report_starting(pass.line)) {

@@ -5,9 +5,10 @@
 
 namespace rodozerez {
 
-std::size_t start_tag_at(std::string_view line, const Element& element) {
+std::size_t tag_at(std::string_view line, std::string_view tag) {
+  if (tag.starts_with("</")) return line.find(tag);
   // "<origin>" without its ">" is the name with its opening bracket.
-  std::string_view name = element.start_tag.substr(0, element.start_tag.size() - 1);
+  std::string_view name = tag.substr(0, tag.size() - 1);
   for (std::size_t at = line.find(name); at != std::string_view::npos;
        at = line.find(name, at + 1)) {
     std::size_t after = at + name.size();
@@ -19,7 +20,7 @@ std::size_t start_tag_at(std::string_view line, const Element& element) {
 }
 
 bool closes_itself(std::string_view line, const Element& element) {
-  std::size_t at = start_tag_at(line, element);
+  std::size_t at = tag_at(line, element.start_tag);
   if (at == std::string_view::npos) return false;
   std::size_t close = line.find('>', at);
   return close != std::string_view::npos && line[close - 1] == '/';

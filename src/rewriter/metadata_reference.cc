@@ -15,7 +15,7 @@ void rewrite_metadata_reference(Pass& pass) {
   pass.looking_for = boilerplate::kMetadataDateTag;
   for (;;) {
     read_next(pass);
-    if (contains(pass.line, boilerplate::kMetadataDateTag)) break;
+    if (holds_tag(pass.line, boilerplate::kMetadataDateTag)) break;
     pass.work.write_line(pass.line);
   }
   replace_tag_value(pass, boilerplate::kMetadataDateTag, pass.values.metadata_date);
@@ -23,8 +23,8 @@ void rewrite_metadata_reference(Pass& pass) {
   // The trailer brings its own contact and section end.
   pass.looking_for = boilerplate::kMetadataReferenceEnd;
   read_next(pass);
-  if (!contains(pass.line, boilerplate::kMetadataReferenceEnd) &&
-      !contains(pass.line, boilerplate::kMetadataContactStart)) {
+  if (!holds_tag(pass.line, boilerplate::kMetadataReferenceEnd) &&
+      !holds_tag(pass.line, boilerplate::kMetadataContactStart)) {
     pass.work.write_line(pass.line);
   }
   for (auto line : boilerplate::kTrailer) pass.work.write_line(line);

@@ -7,6 +7,7 @@
 // read past the end, which throws the input-past-end error (62).
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "lineio/line_file.h"
@@ -26,6 +27,13 @@ struct RunValues {
 // looking for, for the operator.
 void rewrite_file(InputFile& input, WorkFile& work, const RunValues& values,
                   std::string_view* looking_for = nullptr);
+
+// The line under the skip message for `input`, which ended while the pass
+// was looking for `landmark`: where it ended, and, when the landmark stands
+// in a line already read, why it was not found there (the file's lines end
+// in LF after a CR LF, or it is not laid out one element per line). Reads
+// the file again from its start.
+std::string past_end_details(InputFile& input, std::string_view landmark);
 
 // How much of a file's end `is_already_complete` needs: the trailer with
 // either line end, and room for trailing empty lines.

@@ -25,8 +25,8 @@ struct Pass {
 // Reads the next input line into the current line.
 inline void read_next(Pass& pass) { pass.line = pass.input.read_line(); }
 
-// While the current line lacks the landmark, reads the next line and writes
-// it unchanged. Ends on the landmark line, already written; the line that
+// While the current line lacks the landmark (`holds_tag`), reads the next
+// line and writes it unchanged. Ends on the landmark line, already written; the line that
 // was current at the start is never written here.
 void copy_through(Pass& pass, std::string_view landmark);
 
@@ -37,14 +37,15 @@ struct Element {
   std::string_view end_tag;
 };
 
-// Where the start tag of `element` begins in `line`, or npos: the tag text
-// itself, or its name followed by a space, a tab or "/", so that a tag with
-// attributes ("<origin Sync=\"TRUE\">") and an empty-element tag
-// ("<logic/>") count too.
-std::size_t start_tag_at(std::string_view line, const Element& element);
+// Where `tag` begins in `line`, or npos. An end tag ("</origin>") is its
+// text. A start tag ("<origin>") is its text, or its name followed by a
+// space, a tab or "/", so that a tag with attributes ("<origin
+// Sync=\"TRUE\">") and an empty-element tag ("<logic/>") count too.
+std::size_t tag_at(std::string_view line, std::string_view tag);
 
-inline bool holds_start_tag(std::string_view line, const Element& element) {
-  return start_tag_at(line, element) != std::string_view::npos;
+// Every landmark and element test of the rules: whether `line` holds `tag`.
+inline bool holds_tag(std::string_view line, std::string_view tag) {
+  return tag_at(line, tag) != std::string_view::npos;
 }
 
 // True when the start tag on `line` is an empty-element tag: it is the
@@ -62,7 +63,7 @@ void walk_element(Pass& pass, const Element& element, Each&& each) {
   pass.looking_for = element.end_tag;
   for (;;) {
     each(pass.line);
-    if (contains(pass.line, element.end_tag)) break;
+    if (holds_tag(pass.line, element.end_tag)) break;
     read_next(pass);
   }
   pass.looking_for = after;

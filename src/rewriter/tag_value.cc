@@ -2,6 +2,8 @@
 // its layout, whether it stands on one line or spreads over several.
 //
 //   <metd>19990101</metd>          ->  <metd>V</metd>
+//   <metd Sync="TRUE">1999</metd>  ->  <metd Sync="TRUE">V</metd>
+//   <metd/>, <metd />              ->  <metd>V</metd>
 //   <metd> / 19990101 / </metd>    ->  <metd> / V two columns deeper than
 //                                      the closing line's "<" / </metd>
 //   <metd> / 19990101</metd>       ->  <metd> / V</metd>, with the closing
@@ -57,12 +59,23 @@ void write_value_and_closing_line(Pass& pass, std::string_view closing, std::str
 void replace_tag_value(Pass& pass, std::string_view tag, std::string_view value) {
   std::string closing = closing_tag_of(tag);
   std::string_view line = pass.line;
+  // The start tag as found, attributes and all: through its ">".
+  std::size_t at = tag_at(line, tag);
+  std::size_t tag_end = line.find('>', at == std::string_view::npos ? 0 : at);
+
+  // An empty-element tag is the whole element: it is written as the
+  // one-line form, its "/" (and the blanks before it) gone.
+  if (tag_end != std::string_view::npos && tag_end > 0 && line[tag_end - 1] == '/') {
+    std::string_view open = line.substr(0, tag_end - 1);
+    open = open.substr(0, open.find_last_not_of(" \t") + 1);
+    pass.work.write_line({open, ">", value, closing});
+    return;
+  }
 
   // One-line element: everything after the tag gives way to value and
   // closing tag; text before the tag stays.
   if (contains(line, closing)) {
-    std::size_t end_of_tag = line.find(tag) + tag.size();
-    pass.work.write_line({line.substr(0, end_of_tag), value, closing});
+    pass.work.write_line({line.substr(0, tag_end + 1), value, closing});
     return;
   }
 
