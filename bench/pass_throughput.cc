@@ -61,8 +61,8 @@ void BM_RewritePass(benchmark::State& state) {
   rodozerez::RunValues values{true, "2026", "20261208"};
   rodozerez::Folder opened = rodozerez::open_folder(folder());
   for (auto _ : state) {
-    rodozerez::InputFile input = rodozerez::open_for_reading(opened, "large.xml");
-    rodozerez::WorkFile work = rodozerez::open_for_writing(opened);
+    rodozerez::InputFile input = rodozerez::InputFile::open(opened, "large.xml");
+    rodozerez::WorkFile work = rodozerez::WorkFile::create(opened);
     rodozerez::rewrite_file(input, work, values);
     rodozerez::close_all_files(input, work);
   }

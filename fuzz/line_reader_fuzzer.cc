@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t longest = 0;
   std::vector<std::size_t> lengths;
   {
-    InputFile in = open_for_reading(open_folder(fuzzing::folder()), "input.xml");
+    InputFile in = InputFile::open(open_folder(fuzzing::folder()), "input.xml");
     std::size_t n = 0;
     try {
       for (;; ++n) {

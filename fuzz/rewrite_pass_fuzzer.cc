@@ -11,7 +11,6 @@
 #include "fuzz_support.h"
 #include "lineio/byte_text.h"
 #include "lineio/errors.h"
-#include "lineio/replace_input.h"
 #include "lineio/well_formed.h"
 #include "rewriter/boilerplate.h"
 #include "rewriter/pass.h"
@@ -99,14 +98,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Replacement replacement = Replacement::kReplaced;
   {
     Folder folder = open_folder(fuzzing::folder());
-    InputFile input = open_for_reading(folder, "input.xml");
-    WorkFile work = open_for_writing(folder);
+    InputFile input = InputFile::open(folder, "input.xml");
+    WorkFile work = WorkFile::create(folder);
     try {
       rewrite_file(input, work, {stylesheet, "2026", "20261208"});
-      replacement = finish_work_file(work, input);
+      replacement = work.stage(input);
       if (replacement == Replacement::kStaged) {
-        make_durable(work);
-        replacement = put_in_place(work, input);
+        work.make_durable();
+        replacement = work.put_in_place(input);
       }
     } catch (const NumberedError& e) {
       error = e.number();

@@ -135,43 +135,64 @@ TEST(EndToEnd, TypicalRunSkipsTheFileThatEndsEarlyAndCountsTheRest) {
 }
 
 // At the questions Ctrl+C is an ignored key; during the run it stops the
-// run at the next file boundary: the files rewritten before it are in
-// place, every other file is as it was, and the status is 2. (The shim
-// holds one rename so that the key lands mid-run on any machine.)
-TEST(EndToEnd, CtrlCStopsTheRunBetweenFiles) {
-  ScratchDir dir, marks;
-  constexpr int kFiles = 2000;
-  for (int i = 0; i < kFiles; ++i) {
-    write_file(dir.file(numbered_name("t", 10000 + i, ".xml")), complete_template());
+// run: the files rewritten before it are in place, every other file is as
+// it was, and the status is 2. The shim holds the run so that the key
+// lands mid-run on any machine: at a rename while a group is committed
+// (the run stops at the next file boundary, no file's rewrite begun), and
+// at the first read of a file (the run stops inside it: that file is left
+// as it was, says so below its name and in the list, and its work file is
+// private).
+TEST(EndToEnd, CtrlCStopsTheRunBetweenFilesOrInsideOne) {
+  for (bool inside : {false, true}) {
+    ScratchDir dir, marks;
+    constexpr int kFiles = 2000;
+    for (int i = 0; i < kFiles; ++i) {
+      write_file(dir.file(numbered_name("t", 10000 + i, ".xml")), complete_template());
+    }
+    std::string holding = marks.file("holding");
+    Terminal term(
+        dir.path().string(), {},
+        testing::with_fault_shim({inside ? "FAULT_CALL=read" : "FAULT_CALL=rename",
+                                  inside ? "FAULT_PATH=t10300.xml" : "FAULT_PATH=t10100.xml",
+                                  "FAULT_MARK=" + holding, "FAULT_HOLD=1"}));
+    ASSERT_TRUE(term.wait_for("(->Y/N):"));
+    term.type("\x03y\r\x03*\r");
+    ASSERT_TRUE(testing::wait_for_file(holding)) << term.screen();
+    term.type("\x03");
+    std::remove(holding.c_str());
+    EXPECT_EQ(term.wait_exit(), 2);
+    std::string rewritten = testing::run_pass_today(complete_template()).bytes;
+    int done = 0;
+    for (int i = 0; i < kFiles; ++i) {
+      std::string now = read_file(dir.file(numbered_name("t", 10000 + i, ".xml")));
+      EXPECT_TRUE(now == rewritten || now == complete_template()) << i;
+      done += now == rewritten;
+    }
+    EXPECT_GT(done, 100);
+    EXPECT_LT(done, kFiles);
+    std::string stop_line = "Stopped by Ctrl+C ------" + format_count(done) + " files modified.\n";
+    if (inside) {
+      EXPECT_EQ(done, 300);  // every file before t10300, and not it
+      EXPECT_NE(
+          term.lines_sent().find("\nt10300.xml\nStopped by Ctrl+C; left as it was.\n\n" +
+                                 stop_line + "  1 file left as it was:\n  t10300.xml (stopped)\n"),
+          std::string::npos)
+          << term.lines_sent();
+      struct stat left;
+      ASSERT_EQ(stat(dir.file(kWorkFileName).c_str(), &left), 0);
+      EXPECT_EQ(left.st_mode & 07777, 0600u);
+    } else {
+      // The file boundary: no later file's name is shown, none is left.
+      EXPECT_NE(term.lines_sent().find(".xml\n\n" + stop_line), std::string::npos)
+          << term.lines_sent();
+      EXPECT_TRUE(term.lines_sent().ends_with(stop_line));
+    }
+    EXPECT_NE(term.lines_sent().find("(->Y/N):  y\n Enter filespec for processing:  *\n"),
+              std::string::npos);
+    termios after;
+    ASSERT_EQ(tcgetattr(term.master(), &after), 0);
+    EXPECT_NE(after.c_lflag & ICANON, 0u) << "terminal not restored";
   }
-  std::string renaming = marks.file("renaming");
-  Terminal term(dir.path().string(), {},
-                testing::with_fault_shim({"FAULT_CALL=rename", "FAULT_PATH=t10100.xml",
-                                          "FAULT_MARK=" + renaming, "FAULT_HOLD=1"}));
-  ASSERT_TRUE(term.wait_for("(->Y/N):"));
-  term.type("\x03y\r\x03*\r");
-  ASSERT_TRUE(testing::wait_for_file(renaming)) << term.screen();
-  term.type("\x03");
-  std::remove(renaming.c_str());
-  EXPECT_EQ(term.wait_exit(), 2);
-  std::string rewritten = testing::run_pass_today(complete_template()).bytes;
-  int done = 0;
-  for (int i = 0; i < kFiles; ++i) {
-    std::string now = read_file(dir.file(numbered_name("t", 10000 + i, ".xml")));
-    EXPECT_TRUE(now == rewritten || now == complete_template()) << i;
-    done += now == rewritten;
-  }
-  EXPECT_GT(done, 100);
-  EXPECT_LT(done, kFiles);
-  EXPECT_NE(term.lines_sent().find("Stopped by Ctrl+C ------" + format_count(done) +
-                                   " files modified.\n"),
-            std::string::npos)
-      << term.screen();
-  EXPECT_NE(term.lines_sent().find("(->Y/N):  y\n Enter filespec for processing:  *\n"),
-            std::string::npos);
-  termios after;
-  ASSERT_EQ(tcgetattr(term.master(), &after), 0);
-  EXPECT_NE(after.c_lflag & ICANON, 0u) << "terminal not restored";
 }
 
 // Each file is told apart on screen by the landmark it lacks and the
@@ -364,16 +385,21 @@ TEST(EndToEnd, RewrittenFileKeepsItsPermissionBits) {
   EXPECT_FALSE(file_exists(dir.file(kWorkFileName)));
 }
 
-// The folder part's own dot leaves the ".xml" default in force.
+// The folder part's own dot leaves the ".xml" default in force. The
+// folder is on another file system than the current one where the machine
+// has one (/dev/shm): every work file is made in the listed folder.
 TEST(EndToEnd, SpecificationWithAFolderRewritesTheFilesThere) {
   ScratchDir dir;
-  std::filesystem::create_directory(dir.path() / "data");
+  bool shm = std::filesystem::is_directory("/dev/shm");
+  ScratchDir elsewhere(shm ? std::filesystem::path("/dev/shm") : dir.path());
+  std::filesystem::create_directory_symlink(elsewhere.path(), dir.path() / "data");
   write_file(dir.file("data/t1.xml"), complete_template());
+  write_file(dir.file("data/t2.xml"), complete_template());
   write_file(dir.file("data/notes.txt"), complete_template());
   write_file(dir.file("data/copy.xml.bak"), complete_template());
   Terminal term(dir.path().string());
   EXPECT_EQ(answer(term, "y", "./data/*"), 0);
-  EXPECT_NE(term.screen().find("Working...\nt1.xml\n\nFinished ------     1 files"),
+  EXPECT_NE(term.screen().find("Working...\nt1.xml\nt2.xml\n\nFinished ------     2 files"),
             std::string::npos)
       << term.screen();
   EXPECT_EQ(read_file(dir.file("data/notes.txt")), complete_template());

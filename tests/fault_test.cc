@@ -54,6 +54,7 @@ struct Outcome {
   int status;
   std::string screen;
   tcflag_t local_flags;  // the terminal's settings after the run
+  std::string lines;     // as printed, before the terminal wrapped them
 };
 
 Outcome run_with_fault(const ScratchDir& dir, const Fault& fault) {
@@ -62,11 +63,13 @@ Outcome run_with_fault(const ScratchDir& dir, const Fault& fault) {
       {std::string("FAULT_CALL=") + fault.call, "FAULT_ERRNO=" + std::to_string(fault.error),
        "FAULT_PATH=" + path});
   if (fault.times) options.environment.push_back("FAULT_TIMES=" + std::to_string(fault.times));
+  options.columns = 200;  // the halt lines unwrapped
   Terminal term(dir.path().string(), {}, options);
   EXPECT_TRUE(term.wait_for("(->Y/N):")) << term.screen();
   term.type("y\ra.xml\r");
-  Outcome outcome{term.wait_exit(), "", 0};
+  Outcome outcome{term.wait_exit(), "", 0, ""};
   outcome.screen = term.screen();
+  outcome.lines = term.lines_sent();
   termios after;
   tcgetattr(term.master(), &after);
   outcome.local_flags = after.c_lflag;
@@ -92,6 +95,15 @@ TEST_P(Faults, HaltWithTheMappedNumberAndLeaveTheInputWhole) {
             std::string::npos)
       << outcome.screen;
   EXPECT_EQ(outcome.screen.find("Finished"), std::string::npos);
+  // The line below names the one listed file, which is as it was; or, past
+  // the last file, says so.
+  std::size_t below = outcome.lines.find(" \n  ", outcome.lines.find("Program Halt."));
+  ASSERT_NE(below, std::string::npos) << outcome.lines;
+  std::string cause_line = outcome.lines.substr(below + 2);
+  EXPECT_TRUE(*fault.path ? cause_line.starts_with("  Halted at a.xml: ") &&
+                                cause_line.ends_with(". It is as it was.\n")
+                          : cause_line.starts_with("  After the last file: "))
+      << cause_line;
   // A failing call on the input or work file leaves the input as it was;
   // the folder's fsync fails after the rename, so the file is whole and new.
   std::string expected = *fault.path ? kTemplate : testing::run_pass_today(kTemplate).bytes;
@@ -242,12 +254,17 @@ TEST(Overlap, AFolderSwappedForALinkMidRunNeverRedirectsTheRun) {
 // An edit another program makes while a file waits for its commit (here
 // while the commit's first sync is held) stands, whether it replaced the
 // file (a new file renamed in, as sed -i does) or changed it in place, and
-// also where the timestamps cannot tell (whole seconds, as on coarse file
-// systems, and the same size): the file is skipped, not put back, and its
-// rewrite stays in the work file.
+// also where the modification time cannot tell (whole seconds, as on
+// coarse file systems, or set back to the very nanosecond, as rsync -t and
+// touch -r do, and the same size): the file is skipped, not put back, and
+// its work file, which wore the input's owner and bits, is gone.
 TEST(Overlap, AnotherProgramsEditIsNeverUndone) {
   ScratchDir dir, marks;
-  for (const char* name : {"a.xml", "b.xml", "c.xml"}) write_file(dir.file(name), kTemplate);
+  for (const char* name : {"a.xml", "b.xml", "c.xml", "d.xml"}) {
+    write_file(dir.file(name), kTemplate);
+  }
+  struct stat d_before;
+  ASSERT_EQ(stat(dir.file("d.xml").c_str(), &d_before), 0);
   const timespec whole_second[2] = {{1700000000, 0}, {1700000000, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, dir.file("c.xml").c_str(), whole_second, 0), 0);
   chmod(dir.file("c.xml").c_str(), 0644);
@@ -261,14 +278,16 @@ TEST(Overlap, AnotherProgramsEditIsNeverUndone) {
   std::ofstream(dir.file("b.xml"), std::ios::app | std::ios::binary) << "<!-- edited -->\r\n";
   std::string same_size = kTemplate;
   same_size.replace(same_size.find("metadata"), 8, "METADATA");
-  {
-    std::fstream c(dir.file("c.xml"), std::ios::in | std::ios::out | std::ios::binary);
-    c << same_size;
+  for (const char* name : {"c.xml", "d.xml"}) {
+    std::fstream edited(dir.file(name), std::ios::in | std::ios::out | std::ios::binary);
+    edited << same_size;
   }
   ASSERT_EQ(utimensat(AT_FDCWD, dir.file("c.xml").c_str(), whole_second, 0), 0);
+  const timespec as_before[2] = {d_before.st_atim, d_before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, dir.file("d.xml").c_str(), as_before, 0), 0);
   std::remove(syncing.c_str());
   EXPECT_EQ(term.wait_exit(), 1);
-  for (const char* name : {"a.xml", "b.xml", "c.xml"}) {
+  for (const char* name : {"a.xml", "b.xml", "c.xml", "d.xml"}) {
     EXPECT_NE(term.screen().find(std::string(name) + "\nFile changed by another program. "
                                                      "Proceeding with next file.\n"),
               std::string::npos)
@@ -277,10 +296,8 @@ TEST(Overlap, AnotherProgramsEditIsNeverUndone) {
   EXPECT_EQ(read_file(dir.file("a.xml")), replaced);
   EXPECT_EQ(read_file(dir.file("b.xml")), kTemplate + "<!-- edited -->\r\n");
   EXPECT_EQ(read_file(dir.file("c.xml")), same_size);
-  EXPECT_EQ(read_file(dir.file(kWorkFileName)), testing::run_pass_today(kTemplate).bytes);
-  struct stat left;  // left behind, it is private again
-  ASSERT_EQ(stat(dir.file(kWorkFileName).c_str(), &left), 0);
-  EXPECT_EQ(left.st_mode & 07777, 0600u);
+  EXPECT_EQ(read_file(dir.file("d.xml")), same_size);
+  EXPECT_FALSE(file_exists(dir.file(kWorkFileName)));
 }
 
 // A file wears its input's permission bits (and owner and attributes)

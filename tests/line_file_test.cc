@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "lineio/errors.h"
-#include "lineio/replace_input.h"
 #include "scratch.h"
 
 namespace rodozerez {
@@ -36,7 +35,7 @@ struct Reading {
 Reading read_all(const std::string& bytes) {
   ScratchDir dir;
   write_file(dir.file("in.xml"), bytes);
-  InputFile in = open_for_reading(folder_of(dir), "in.xml");
+  InputFile in = InputFile::open(folder_of(dir), "in.xml");
   Reading result;
   try {
     for (;;) result.lines.emplace_back(in.read_line());
@@ -66,9 +65,9 @@ TEST(ReadFileEnd, IsTheFilesLastBytesWhateverItsSize) {
     for (std::size_t i = 0; text.size() < size; ++i) text += static_cast<char>('a' + i % 26);
     ScratchDir dir;
     write_file(dir.file("in.xml"), text);
-    InputFile in = open_for_reading(folder_of(dir), "in.xml");
-    EXPECT_EQ(read_file_end(in, 6), text.substr(text.size() - 6)) << size;
-    EXPECT_EQ(read_file_end(in, 2 * size), text) << size;
+    InputFile in = InputFile::open(folder_of(dir), "in.xml");
+    EXPECT_EQ(in.read_end(6), text.substr(text.size() - 6)) << size;
+    EXPECT_EQ(in.read_end(2 * size), text) << size;
     EXPECT_EQ(in.read_line(), "a") << size;
   }
 }
@@ -137,7 +136,7 @@ TEST(ReadLine, LongLinesReadWhole) {
 
 TEST(WriteLine, AddsCrLfAndKeepsEveryByte) {
   ScratchDir dir;
-  WorkFile work = open_for_writing(folder_of(dir));
+  WorkFile work = WorkFile::create(folder_of(dir));
   InputFile none;
   work.write_line("");
   work.write_line("a\nb");
@@ -150,8 +149,8 @@ TEST(WriteLine, AddsCrLfAndKeepsEveryByte) {
 
 TEST(OpenForReading, MissingFileIs53AndMissingDirectoryIs76) {
   ScratchDir dir;
-  EXPECT_EQ(error_of([&] { open_for_reading(folder_of(dir), "gone.xml"); }), kFileNotFound);
-  EXPECT_EQ(error_of([&] { open_for_reading(open_folder(dir.file("gone")), "a.xml"); }),
+  EXPECT_EQ(error_of([&] { InputFile::open(folder_of(dir), "gone.xml"); }), kFileNotFound);
+  EXPECT_EQ(error_of([&] { InputFile::open(open_folder(dir.file("gone")), "a.xml"); }),
             kPathNotFound);
 }
 
@@ -160,9 +159,9 @@ TEST(OpenForReading, FileLockedByAnotherProgramIs70) {
   write_file(dir.file("a.xml"), "x\r\n");
   int holder = open(dir.file("a.xml").c_str(), O_RDONLY);
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
-  EXPECT_EQ(error_of([&] { open_for_reading(folder_of(dir), "a.xml"); }), kPermissionDenied);
+  EXPECT_EQ(error_of([&] { InputFile::open(folder_of(dir), "a.xml"); }), kPermissionDenied);
   close(holder);
-  EXPECT_EQ(error_of([&] { open_for_reading(folder_of(dir), "a.xml"); }), 0);
+  EXPECT_EQ(error_of([&] { InputFile::open(folder_of(dir), "a.xml"); }), 0);
 }
 
 TEST(OpenForReading, SymbolicLinkAndDirectoryAre70) {
@@ -170,37 +169,48 @@ TEST(OpenForReading, SymbolicLinkAndDirectoryAre70) {
   write_file(dir.file("real.xml"), "x\r\n");
   ASSERT_EQ(symlink("real.xml", dir.file("link.xml").c_str()), 0);
   ASSERT_EQ(mkdir(dir.file("d.xml").c_str(), 0755), 0);
-  EXPECT_EQ(error_of([&] { open_for_reading(folder_of(dir), "link.xml"); }), kPermissionDenied);
-  EXPECT_EQ(error_of([&] { open_for_reading(folder_of(dir), "d.xml"); }), kPermissionDenied);
+  EXPECT_EQ(error_of([&] { InputFile::open(folder_of(dir), "link.xml"); }), kPermissionDenied);
+  EXPECT_EQ(error_of([&] { InputFile::open(folder_of(dir), "d.xml"); }), kPermissionDenied);
 }
 
-TEST(OpenForWriting, EmptiesAnExistingWorkFileAndMakesItPrivate) {
+// A work file left behind may still be open in another program (one that
+// opened it while it wore that program's owner): the next work file is a
+// new, private file, and what the run writes never reaches that program.
+TEST(OpenForWriting, LeftOverWorkFileIsRemovedAndNeverWrittenInto) {
   ScratchDir dir;
   write_file(dir.file(kWorkFileName), "left over\r\n");
   chmod(dir.file(kWorkFileName).c_str(), 0644);
-  WorkFile work = open_for_writing(folder_of(dir));
-  struct stat st;
-  ASSERT_EQ(stat(dir.file(kWorkFileName).c_str(), &st), 0);
-  EXPECT_EQ(st.st_size, 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  int holder = open(dir.file(kWorkFileName).c_str(), O_RDONLY);
+  struct stat left, fresh;
+  ASSERT_EQ(fstat(holder, &left), 0);
+  WorkFile work = WorkFile::create(folder_of(dir));
+  work.write_line("secret");
+  work.close();
+  ASSERT_EQ(stat(dir.file(kWorkFileName).c_str(), &fresh), 0);
+  EXPECT_NE(fresh.st_ino, left.st_ino);
+  EXPECT_EQ(fresh.st_mode & 0777, 0600u);
+  char seen[64] = {};
+  EXPECT_EQ(pread(holder, seen, sizeof seen, 0), 11);
+  EXPECT_EQ(std::string(seen), "left over\r\n");
+  close(holder);
 }
 
 TEST(OpenForWriting, NeverOpensThroughALinkOrAnythingButAFile) {
   ScratchDir dir;
   write_file(dir.file("target"), "keep me");
   ASSERT_EQ(symlink("target", dir.file(kWorkFileName).c_str()), 0);
-  EXPECT_EQ(error_of([&] { open_for_writing(folder_of(dir)); }), kPermissionDenied);
+  EXPECT_EQ(error_of([&] { WorkFile::create(folder_of(dir)); }), kPermissionDenied);
   EXPECT_EQ(read_file(dir.file("target")), "keep me");
 
   ScratchDir dangling;
   ASSERT_EQ(symlink("nowhere", dangling.file(kWorkFileName).c_str()), 0);
-  EXPECT_EQ(error_of([&] { open_for_writing(open_folder(dangling.path().string())); }),
+  EXPECT_EQ(error_of([&] { WorkFile::create(open_folder(dangling.path().string())); }),
             kPermissionDenied);
   EXPECT_FALSE(testing::file_exists(dangling.file("nowhere")));
 
   ScratchDir fifo;
   ASSERT_EQ(mkfifo(fifo.file(kWorkFileName).c_str(), 0600), 0);
-  EXPECT_EQ(error_of([&] { open_for_writing(open_folder(fifo.path().string())); }),
+  EXPECT_EQ(error_of([&] { WorkFile::create(open_folder(fifo.path().string())); }),
             kPermissionDenied);
 }
 
@@ -209,7 +219,7 @@ TEST(OpenForWriting, LockedWorkFileIs70AndKeepsItsText) {
   write_file(dir.file(kWorkFileName), "held");
   int holder = open(dir.file(kWorkFileName).c_str(), O_RDONLY);
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
-  EXPECT_EQ(error_of([&] { open_for_writing(folder_of(dir)); }), kPermissionDenied);
+  EXPECT_EQ(error_of([&] { WorkFile::create(folder_of(dir)); }), kPermissionDenied);
   EXPECT_EQ(read_file(dir.file(kWorkFileName)), "held");
   close(holder);
 }
@@ -220,23 +230,23 @@ TEST(OpenForWriting, HardLinkedWorkFileIs70AndBothStayWhole) {
   ScratchDir dir;
   write_file(dir.file("keep.xml"), "keep");
   ASSERT_EQ(link(dir.file("keep.xml").c_str(), dir.file(kWorkFileName).c_str()), 0);
-  EXPECT_EQ(error_of([&] { open_for_writing(folder_of(dir)); }), kPermissionDenied);
+  EXPECT_EQ(error_of([&] { WorkFile::create(folder_of(dir)); }), kPermissionDenied);
   EXPECT_EQ(read_file(dir.file("keep.xml")), "keep");
 }
 
 // One file on its own, as the run commits a group of one: staged, made
 // durable, put in place.
 Replacement replace_input(WorkFile& work, InputFile& input) {
-  Replacement staged = finish_work_file(work, input);
+  Replacement staged = work.stage(input);
   if (staged != Replacement::kStaged) return staged;
-  make_durable(work);
-  return put_in_place(work, input);
+  work.make_durable();
+  return work.put_in_place(input);
 }
 
 // Replaces the file `name` in `dir` with the one line "new".
 Replacement replace_with_new_text(const ScratchDir& dir, const std::string& name) {
-  InputFile in = open_for_reading(folder_of(dir), name);
-  WorkFile work = open_for_writing(folder_of(dir));
+  InputFile in = InputFile::open(folder_of(dir), name);
+  WorkFile work = WorkFile::create(folder_of(dir));
   work.write_line("new");
   return replace_input(work, in);
 }
@@ -296,8 +306,8 @@ TEST(ReplaceInput, PutsTheWorkFileInPlaceWithTheInputsBits) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), "old\r\n");
   chmod(dir.file("a.xml").c_str(), 0640);
-  InputFile in = open_for_reading(folder_of(dir), "a.xml");
-  WorkFile work = open_for_writing(folder_of(dir));
+  InputFile in = InputFile::open(folder_of(dir), "a.xml");
+  WorkFile work = WorkFile::create(folder_of(dir));
   work.write_line("new");
   replace_input(work, in);
   EXPECT_EQ(read_file(dir.file("a.xml")), "new\r\n");
@@ -313,8 +323,8 @@ TEST(ReplaceInput, ReadOnlyInputIs70AndStaysAsItWas) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), "old\r\n");
   chmod(dir.file("a.xml").c_str(), 0444);  // no write bit: even root leaves it
-  InputFile in = open_for_reading(folder_of(dir), "a.xml");
-  WorkFile work = open_for_writing(folder_of(dir));
+  InputFile in = InputFile::open(folder_of(dir), "a.xml");
+  WorkFile work = WorkFile::create(folder_of(dir));
   work.write_line("new");
   EXPECT_EQ(error_of([&] { replace_input(work, in); }), kPermissionDenied);
   close_all_files(in, work);
@@ -325,8 +335,8 @@ TEST(ReplaceInput, ReadOnlyInputIs70AndStaysAsItWas) {
 TEST(CloseAllFiles, FlushesEveryLineWrittenAndClosesBoth) {
   ScratchDir dir;
   write_file(dir.file("a.xml"), "x");
-  InputFile in = open_for_reading(folder_of(dir), "a.xml");
-  WorkFile work = open_for_writing(folder_of(dir));
+  InputFile in = InputFile::open(folder_of(dir), "a.xml");
+  WorkFile work = WorkFile::create(folder_of(dir));
   work.write_line("written so far");
   close_all_files(in, work);
   EXPECT_FALSE(in.is_open());

@@ -94,11 +94,10 @@ TEST(Pass, LandmarksWithAttributesAreFoundAsThePlainOnes) {
 std::string past_end_details_of(const std::string& input) {
   std::string details;
   testing::run_phase(input, [&](Pass& pass) {
-    std::string_view looking_for;
     try {
-      rewrite_file(pass.input, pass.work, pass.values, &looking_for);
-    } catch (const NumberedError&) {
-      details = past_end_details(pass.input, looking_for);
+      rewrite_file(pass.input, pass.work, pass.values);
+    } catch (const NumberedError& e) {
+      details = past_end_details(pass.input, e.landmark());
     }
   });
   return details;

@@ -25,8 +25,8 @@ PhaseResult run_phase(const std::string& input, const std::function<void(Pass&)>
   ScratchDir dir;
   write_file(dir.file("input.xml"), input);
   Folder folder = open_folder(dir.path().string());
-  InputFile in = open_for_reading(folder, "input.xml");
-  WorkFile work = open_for_writing(folder);
+  InputFile in = InputFile::open(folder, "input.xml");
+  WorkFile work = WorkFile::create(folder);
   RunValues values{stylesheet, year, date};
   PhaseResult result;
   try {

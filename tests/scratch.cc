@@ -11,8 +11,8 @@
 
 namespace rodozerez::testing {
 
-ScratchDir::ScratchDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "rodozerez-test-XXXXXX").string();
+ScratchDir::ScratchDir(const std::filesystem::path& base) {
+  std::string pattern = (base / "rodozerez-test-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }

@@ -10,11 +10,11 @@
 
 namespace rodozerez::testing {
 
-// A fresh folder under the system's temporary directory, removed with
-// everything in it when the test ends.
+// A fresh folder under the system's temporary directory (or under
+// `base`), removed with everything in it when the test ends.
 class ScratchDir {
  public:
-  ScratchDir();
+  explicit ScratchDir(const std::filesystem::path& base = std::filesystem::temp_directory_path());
   ~ScratchDir();
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;

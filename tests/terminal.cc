@@ -196,6 +196,13 @@ Terminal::Terminal(const std::string& directory, const std::vector<std::string>&
     // A UTF-8 terminal unless a test says otherwise.
     setenv("LC_ALL", "C.UTF-8", 1);
     for (const auto& entry : options.environment) putenv(const_cast<char*>(entry.c_str()));
+    // What the suite inherited (a background job ignores SIGINT and SIGQUIT,
+    // say) is undone: the tool starts as from an interactive shell, with
+    // only the dispositions a test asks for.
+    for (int s = 1; s < NSIG; ++s) signal(s, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     for (int s : options.ignored_signals) signal(s, SIG_IGN);
     if (options.as_job) {
       pid_t job = fork();

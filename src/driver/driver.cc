@@ -10,12 +10,12 @@
 // file, so at every moment it exists whole.
 #include "driver/driver.h"
 
-#include <algorithm>
-#include <chrono>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "driver/commit_group.h"
+#include "driver/messages.h"
 #include "lineio/byte_text.h"
 #include "lineio/closer.h"
 #include "lineio/console.h"
@@ -25,29 +25,10 @@
 #include "lineio/file_names.h"
 #include "lineio/line_file.h"
 #include "lineio/process_limits.h"
-#include "lineio/replace_input.h"
 #include "rewriter/pass.h"
 
 namespace rodozerez {
 namespace {
-
-constexpr std::string_view kTitle = "Rodozerez Version " RODOZEREZ_VERSION "     (15-Apr-2004)";
-
-constexpr std::string_view kInformation[] = {
-    "",
-    kTitle,
-    "",
-    "  Merges project XML metadata boilerplate info into short template contract",
-    "  XML datafiles to fill in the missing pieces.  The proccont info is removed",
-    "  from the final output and HDC is made the metadata POC for the data.",
-    "  The metadata date is also updated.",
-    "",
-    "  Missing logic, complete and eainfo elements are inserted.  The citeinfo -",
-    "  originator is changed to VRA.",
-    "  This program replaces the original metadata files.  Make sure that you have",
-    "  backups of all metadata files before running.",
-    "",
-};
 
 void print_line(std::string_view text) {
   print_text(text);
@@ -58,78 +39,34 @@ void show_information_screen() {
   for (auto line : kInformation) print_line(line);
 }
 
-// The one word for why a file was left as it was, in the summary's list.
-std::string_view skip_word(Replacement replacement) {
-  return replacement == Replacement::kNotWellFormed ? "ill-formed" : "changed";
-}
-
-// The line that says why a file was left as it was.
-std::string_view skip_message(Replacement replacement) {
-  switch (replacement) {
-    case Replacement::kNotWellFormed:
-      return "Error!  Rewritten file would not be well-formed XML. Proceeding with next file.";
-    case Replacement::kChangedElsewhere:
-      return "File changed by another program. Proceeding with next file.";
-    case Replacement::kStaged:
-    case Replacement::kReplaced:
-      break;
-  }
-  return {};
-}
-
-constexpr std::string_view kPastEndMessage =
-    "Error!  Processed past end of file. Proceeding with next file.";
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
-// Files are committed in groups: each is rewritten into its work file and
-// waits, both files open and locked, until the group is full; then all are
-// made durable together and put in place one by one, in listing order. A
-// commit group is bounded in files, bytes and descriptors, and in time: on
-// a slow or loaded machine no rewritten file waits long for its commit, so
-// a run cut short has done what it could.
-constexpr std::size_t kGroupFiles = 64;
-constexpr std::size_t kGroupBytes = 8 << 20;
-constexpr auto kGroupTime = std::chrono::milliseconds(50);
-
-// Two descriptors a staged file, and room for everything else.
-std::size_t group_limit(std::size_t open_file_limit) {
-  if (open_file_limit < 64 + 2) return 1;
-  return std::clamp<std::size_t>((open_file_limit - 64) / 2, 1, kGroupFiles);
-}
-
-// A file rewritten into its work file, waiting for its group's commit.
-struct StagedFile {
-  std::size_t index;  // in the file list
-  InputFile input;
-  WorkFile work;
-};
 
 // The processing stage of a run: the list, the values fixed for it, the
 // file being rewritten, the commit group waiting, and what has happened so
-// far.
+// far. It stays where it was made: its group reports back to it.
 struct Run {
   Run(const FileList& list, const RunValues& run_values)
-      : folder(list.folder), names(list.names), values(run_values) {}
+      : folder(list.folder),
+        names(list.names),
+        values(run_values),
+        group(list.folder, raise_open_file_limit(),
+              [this](std::size_t index, Replacement outcome) { placed(index, outcome); }) {}
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+
+  void placed(std::size_t index, Replacement outcome);
 
   const Folder& folder;                   // where every listed file is
   const std::vector<std::string>& names;  // the listed files
   const RunValues& values;
-  std::size_t group_limit = 1;
+  CommitGroup group;
   std::size_t next = 0;  // the file being rewritten
   std::size_t replaced = 0;
   std::size_t last_named = kNone;  // the file whose name is the last line shown
+  bool stopped = false;            // Ctrl+C stopped it inside a file
   InputFile input;
   WorkFile work;
-  std::vector<StagedFile> staged;  // the commit group, in listing order
-  FileDescriptor write_errors;     // opened before the group's first write
-  std::size_t staged_bytes = 0;
-  std::size_t durable = 0;         // staged files on disk, from the first on
-  std::size_t placed = 0;          // staged files done with, from the first on
-  bool unnamed_work_files = true;  // this file system makes them
-  std::string_view looking_for;    // what the file being rewritten lacked
-  // The files left as they were, each with one word for why.
-  std::vector<std::pair<std::size_t, std::string_view>> left_alone;
-  std::chrono::steady_clock::time_point staged_since;  // when its first file was
+  std::vector<std::pair<std::size_t, Skip>> left_alone;  // with why
 };
 
 void print_name(Run& run, std::size_t index) {
@@ -145,84 +82,29 @@ void print_outcome(Run& run, std::size_t index, std::string_view message) {
   run.last_named = kNone;
 }
 
-// A file that is not to replace its input: its work file stays behind
-// under the work file's name with what was written, for the operator to
-// look at, and the line below the file's name says why, with the details
-// on one more line when there are any.
-void skip_file(Run& run, std::size_t index, WorkFile& work, InputFile& input,
-               std::string_view message, std::string_view word, const std::string& details = {}) {
-  leave_work_file(work, input);
-  print_outcome(run, index, message);
+// A file left as it was: the line below its name says why, with the
+// details on one more line when there are any.
+void report_skip(Run& run, std::size_t index, Skip skip, const std::string& details = {}) {
+  print_outcome(run, index, reason(skip).message);
   if (!details.empty()) print_line(details);
-  run.left_alone.emplace_back(index, word);
+  run.left_alone.emplace_back(index, skip);
 }
 
-// A commit step for a staged file: an error it raises says which listed
-// file it belongs to.
-template <typename Step>
-auto for_staged(const StagedFile& file, Step step) {
-  try {
-    return step();
-  } catch (const NumberedError& e) {
-    throw e.about_file(file.index);
+void Run::placed(std::size_t index, Replacement outcome) {
+  if (outcome == Replacement::kReplaced) {
+    ++replaced;
+  } else {
+    report_skip(*this, index, Skip::kChanged);
   }
-}
-
-// Commits the first `count` staged files: makes them durable (several at
-// once with their file system where that is cheap; one on its own, or when
-// that is not done, each fsynced in turn), then puts them in place in
-// listing order; a file another program changed meanwhile is skipped.
-void commit_staged(Run& run, std::size_t count) {
-  if (count - std::min(count, run.durable) > 1 && sync_file_system(run.write_errors)) {
-    run.durable = std::max(run.durable, count);
-  }
-  for (; run.durable < count; ++run.durable) {
-    StagedFile& file = run.staged[run.durable];
-    for_staged(file, [&] { make_durable(file.work); });
-  }
-  for (; run.placed < count; ++run.placed) {
-    StagedFile& file = run.staged[run.placed];
-    Replacement replacement = for_staged(file, [&] { return put_in_place(file.work, file.input); });
-    if (replacement == Replacement::kReplaced) {
-      ++run.replaced;
-    } else {
-      for_staged(file, [&] {
-        skip_file(run, file.index, file.work, file.input, skip_message(replacement),
-                  skip_word(replacement));
-      });
-    }
-  }
-  if (run.placed == run.staged.size()) {
-    run.staged.clear();
-    run.staged_bytes = run.durable = run.placed = 0;
-  }
-}
-
-void commit_group(Run& run) {
-  commit_staged(run, run.staged.size());
 }
 
 // The file being rewritten is not to replace its input: those staged before
-// it go in place first, as they would one at a time, and it is skipped.
-void skip_current_file(Run& run, std::string_view message, std::string_view word,
-                       const std::string& details) {
-  commit_group(run);
-  skip_file(run, run.next, run.work, run.input, message, word, details);
-}
-
-// The first file of a group takes the work file's name; the files behind
-// it wait in unnamed work files. Where the file system makes none, the
-// group is committed first and each file goes on its own. A group's
-// watch for write errors is opened before its first file is written.
-WorkFile open_work_file(Run& run) {
-  if (!run.staged.empty() && run.unnamed_work_files) {
-    WorkFile unnamed = open_unnamed_work_file(run.folder);
-    if (unnamed.is_open()) return unnamed;
-    run.unnamed_work_files = false;
-  }
-  commit_group(run);
-  if (run.unnamed_work_files) run.write_errors = watch_for_write_errors(run.folder);
-  return open_for_writing(run.folder);
+// it go in place first, as they would one at a time, and its work file is
+// left.
+void skip_current_file(Run& run, Skip skip, const std::string& details = {}) {
+  run.group.commit();
+  run.work.leave(run.input);
+  report_skip(run, run.next, skip, details);
 }
 
 // Opens a listed file. A lock refused may be the run's own: the file is
@@ -232,66 +114,61 @@ WorkFile open_work_file(Run& run) {
 // copy, as sed -i gives it. A lock held elsewhere is refused again.
 InputFile open_listed_file(Run& run, const std::string& name) {
   try {
-    return open_for_reading(run.folder, name);
+    return InputFile::open(run.folder, name);
   } catch (const NumberedError& e) {
     if (e.number() != kPermissionDenied) throw;
   }
-  commit_group(run);
+  run.group.commit();
   wait_for_replaced_inputs();
-  return open_for_reading(run.folder, name);
+  return InputFile::open(run.folder, name);
 }
 
-// Rewrites every file from `run.next` on into its work file and commits
-// them group by group, then syncs the folder so the renames are durable
-// before the summary claims them. The replaced inputs, closed beside the
-// run, are all closed by then too. Errors are thrown to the run's handler.
-void rewrite_remaining_files(Run& run) {
-  for (; run.next < run.names.size() && !stop_requested(); ++run.next) {
-    print_name(run, run.next);
-    run.input = open_listed_file(run, run.names[run.next]);
-    // A file an earlier run completed is left alone: a second rewrite would
-    // take the agency's own origin for somebody else's and repeat reports.
-    if (is_already_complete(read_file_end(run.input, kCompletedFileEndBytes))) {
-      close_all_files(run.input, run.work);
-      print_outcome(run, run.next, "Already complete; left as it is.");
-      continue;
-    }
-    run.work = open_work_file(run);
-    rewrite_file(run.input, run.work, run.values, &run.looking_for);
-    Replacement staged = finish_work_file(run.work, run.input);
-    if (stop_requested()) {
-      // Stopped while this file was being rewritten: it stays as it was.
-      close_all_files(run.input, run.work);
-      break;
-    }
-    if (staged != Replacement::kStaged) {
-      skip_current_file(run, skip_message(staged), skip_word(staged),
-                        "  Not well-formed from " + run.work.fault());
-      continue;
-    }
-    auto now = std::chrono::steady_clock::now();
-    if (run.staged.empty()) run.staged_since = now;
-    run.staged_bytes += run.work.size();
-    run.staged.push_back({run.next, std::move(run.input), std::move(run.work)});
-    if (run.staged.size() >= run.group_limit || run.staged_bytes >= kGroupBytes ||
-        now - run.staged_since >= kGroupTime) {
-      commit_group(run);
-    }
+// One file's cycle: its name, its open, its rewrite into a work file, and
+// its staging in the commit group (which commits once full).
+void rewrite_next_file(Run& run) {
+  print_name(run, run.next);
+  run.input = open_listed_file(run, run.names[run.next]);
+  // A file an earlier run completed is left alone: a second rewrite would
+  // take the agency's own origin for somebody else's and repeat reports.
+  if (is_already_complete(run.input.read_end(kCompletedFileEndBytes))) {
+    run.input.close();
+    return print_outcome(run, run.next, "Already complete; left as it is.");
   }
-  commit_group(run);
+  run.work = run.group.new_work_file();
+  rewrite_file(run.input, run.work, run.values);
+  if (run.work.stage(run.input) == Replacement::kNotWellFormed) {
+    return skip_current_file(run, Skip::kIllFormed, "  Not well-formed from " + run.work.fault());
+  }
+  run.group.add(run.next, std::move(run.input), std::move(run.work));
+}
+
+// Rewrites every file from `run.next` on, until Ctrl+C asks the run to
+// stop, and commits the last group; then syncs the folder so the renames
+// are durable before the summary claims them. The replaced inputs, closed
+// beside the run, are all closed by then too. Errors are thrown to the
+// run's handler.
+void rewrite_remaining_files(Run& run) {
+  for (; run.next < run.names.size() && !stop_requested(); ++run.next) rewrite_next_file(run);
+  run.group.commit();
   wait_for_replaced_inputs();
   if (run.replaced > 0) sync_directory(run.folder);
 }
 
-// 62 from the file being rewritten: it ends before a landmark, so it is
-// skipped (the files staged before it go in place) and the run goes on
-// with the next. False for any other error, or when the skip itself fails;
+// An error from the file being rewritten that only skips it: 62 (it ends
+// before a landmark), or Ctrl+C inside it. The run then goes on with the
+// next file. False for any other error, or when the skip itself fails;
 // `error` then holds what halts the run.
-bool skip_past_end(Run& run, NumberedError& error) {
-  if (error.number() != kInputPastEnd || error.file() != NumberedError::kNoFile) return false;
+bool skip_after(Run& run, NumberedError& error) {
+  bool past_end = error.number() == kInputPastEnd;
+  bool stopped = error.number() == kStoppedByCtrlC;
+  if (error.file() != NumberedError::kNoFile || !(past_end || stopped)) return false;
   try {
-    skip_current_file(run, kPastEndMessage, "incomplete",
-                      past_end_details(run.input, run.looking_for));
+    if (past_end) {
+      skip_current_file(run, Skip::kIncomplete, past_end_details(run.input, error.landmark()));
+    } else {
+      skip_current_file(run, Skip::kStopped);
+      run.stopped = true;
+    }
     ++run.next;
     return true;
   } catch (const NumberedError& e) {
@@ -301,47 +178,25 @@ bool skip_past_end(Run& run, NumberedError& error) {
 }
 
 // Halts the run on `error`, shown below the name of the file it belongs
-// to: every file staged before that one still goes in place (a failure on
-// the way belongs to an earlier file and takes over), the folder is synced
-// so the screen never overstates, and one more line gives the cause in
-// words and says from which listed file on nothing was rewritten (none,
+// to: every file staged before that one still goes in place, the folder is
+// synced so the screen never overstates, and one more line gives the cause
+// in words and says from which listed file on nothing was rewritten (none,
 // when the folder's sync fails after the last file).
 void halt(Run& run, NumberedError error) {
   bool current_failed = error.file() == NumberedError::kNoFile;
-  std::size_t failed;
-  for (;;) {
-    failed = error.file() == NumberedError::kNoFile ? run.next : error.file();
-    auto before = std::find_if(run.staged.begin(), run.staged.end(),
-                               [&](const StagedFile& file) { return file.index >= failed; });
-    try {
-      commit_staged(run, static_cast<std::size_t>(before - run.staged.begin()));
-      break;
-    } catch (const NumberedError& e) {
-      error = e;
-    }
+  error = run.group.halt(error, run.next);
+  try {
+    // The file being rewritten leaves its work file behind, once the files
+    // before it have taken the name in turn.
+    if (current_failed) run.work.leave(run.input);
+    if (run.replaced > 0) sync_directory(run.folder);
+  } catch (const NumberedError&) {
+    // Already halting; the number shown is the first failure.
   }
-  // The file being rewritten leaves its work file behind, with what was
-  // written, once the files before it have taken the name in turn.
-  if (current_failed && run.work.is_open()) {
-    try {
-      leave_work_file(run.work, run.input);
-    } catch (const NumberedError&) {
-      // Already halting; the number shown is the first failure.
-    }
-  }
-  if (run.replaced > 0) {
-    try {
-      sync_directory(run.folder);
-    } catch (const NumberedError&) {
-      // Already halting; the number shown is the first failure.
-    }
-  }
+  std::size_t failed = error.file();
   print_outcome(run, failed, "Unknown error! - Program Halt." + number_text(error.number()));
   std::string cause(error.cause());
-  if (failed >= run.names.size()) {
-    print_line("  After the last file: " + cause + ".");
-    return;
-  }
+  if (failed >= run.names.size()) return print_line("  After the last file: " + cause + ".");
   print_line("  Halted at " + run.names[failed] + ": " + cause + ". " +
              (failed + 1 == run.names.size()
                   ? "It is as it was."
@@ -359,8 +214,8 @@ void list_files_left_alone(const Run& run) {
   print_line("  " + std::to_string(count) +
              (count == 1 ? " file left as it was:" : " files left as they were:"));
   for (std::size_t i = 0; i < count && i < kMostNamesListed; ++i) {
-    auto [index, word] = run.left_alone[i];
-    print_line("  " + run.names[index] + " (" + std::string(word) + ")");
+    auto [index, skip] = run.left_alone[i];
+    print_line("  " + run.names[index] + " (" + std::string(reason(skip).word) + ")");
   }
   if (count > kMostNamesListed) {
     print_line("  and " + std::to_string(count - kMostNamesListed) + " more");
@@ -369,7 +224,6 @@ void list_files_left_alone(const Run& run) {
 
 int rewrite_listed_files(const FileList& files, const RunValues& values) {
   Run run(files, values);
-  run.group_limit = group_limit(raise_open_file_limit());
   for (;;) {
     NumberedError error(0);
     try {
@@ -380,21 +234,19 @@ int rewrite_listed_files(const FileList& files, const RunValues& values) {
     } catch (const std::bad_alloc&) {
       error = NumberedError(kNoMemory);
     }
-    if (!skip_past_end(run, error)) {
+    if (!skip_after(run, error)) {
       halt(run, error);
       return kExitHalted;
     }
   }
+  // The summary. After Ctrl+C the files rewritten before it are in place
+  // and on disk, and every other file is as it was.
+  bool stopped = run.stopped || run.next < run.names.size();
   new_line();
-  // Ctrl+C: the files rewritten before it are in place and on disk, and
-  // every other file is as it was.
-  if (run.next < run.names.size()) {
-    print_line("Stopped by Ctrl+C ------" + format_count(run.replaced) + " files modified.");
-    list_files_left_alone(run);
-    return kExitHalted;
-  }
-  print_line("Finished ------" + format_count(run.replaced) + " files modified.");
+  print_line(std::string(stopped ? "Stopped by Ctrl+C ------" : "Finished ------") +
+             format_count(run.replaced) + " files modified.");
   list_files_left_alone(run);
+  if (stopped) return kExitHalted;
   return run.left_alone.empty() ? kExitDone : kExitSkipped;
 }
 

@@ -4,9 +4,13 @@
 namespace rodozerez {
 
 // Exit statuses, higher is worse.
-inline constexpr int kExitDone = 0;     // every listed file rewritten, or nothing to do
-inline constexpr int kExitSkipped = 1;  // finished, but a file ended too early
-inline constexpr int kExitHalted = 2;   // the run halted on an error, or no terminal
+// Every listed file rewritten or already complete, or nothing to do.
+inline constexpr int kExitDone = 0;
+// Finished, but a file was left as it was: it ended early, its rewrite
+// would not be well-formed, or another program changed it meanwhile.
+inline constexpr int kExitSkipped = 1;
+// The run halted on an error, Ctrl+C stopped it, or there is no terminal.
+inline constexpr int kExitHalted = 2;
 
 // Runs the program with its command line; returns the exit status.
 int run_program(int argc, char** argv);

@@ -25,12 +25,16 @@ inline constexpr int kMediaError = 72;          // I/O error
 inline constexpr int kCrossDevice = 74;         // rename across file systems
 inline constexpr int kOtherAccessFailure = 75;  // anything else
 inline constexpr int kPathNotFound = 76;        // a directory on the path is missing
+// Not a failure and never shown: Ctrl+C stopped the run inside a file,
+// which is then left as it was.
+inline constexpr int kStoppedByCtrlC = 256;
 
-// The one exception type: thrown by the line layer, caught by the driver.
-// It carries its number, the cause in the operator's words where the
-// thrower knows it ("the file is read-only"), and, once the driver has
-// said so, the listed file it belongs to (a failure while committing a
-// group of staged files).
+// The one exception type: thrown by the line layer (and, for 62, the
+// rewrite pass), caught by the driver. It carries its number and what it
+// is about: the cause in the operator's words where the thrower knows it
+// ("the file is read-only"), the landmark the pass was looking for when the
+// input ended (62), and the listed file it belongs to (a failure while
+// committing a group of staged files).
 class NumberedError : public std::exception {
  public:
   static constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
@@ -42,10 +46,17 @@ class NumberedError : public std::exception {
   // What went wrong, in words: the cause given, else the number's meaning.
   std::string_view cause() const;
   std::size_t file() const { return file_; }
+  std::string_view landmark() const { return landmark_; }
   // The same error, said to belong to listed file `file`.
   NumberedError about_file(std::size_t file) const {
     NumberedError e = *this;
     e.file_ = file;
+    return e;
+  }
+  // The same error, met while looking for `landmark` (a literal's text).
+  NumberedError looking_for(std::string_view landmark) const {
+    NumberedError e = *this;
+    e.landmark_ = landmark;
     return e;
   }
   const char* what() const noexcept override { return "numbered runtime error"; }
@@ -53,6 +64,7 @@ class NumberedError : public std::exception {
  private:
   int number_;
   std::string_view cause_;
+  std::string_view landmark_;
   std::size_t file_ = kNoFile;
 };
 

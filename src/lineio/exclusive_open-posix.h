@@ -1,6 +1,7 @@
 // Opening files for this tool alone: the exclusive lock both files are held
-// with, and the rule by which a work file left behind is taken over. Shared
-// by the line files and the replace of an input.
+// with, the checks that a file is the plain file it must be, and the
+// careful removal of a work file left behind. Shared by the input file and
+// the work file.
 #pragma once
 
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 
 #include "lineio/directory.h"
 #include "lineio/file_descriptor.h"
+#include "lineio/line_file.h"
 
 namespace rodozerez {
 
@@ -33,9 +35,25 @@ void lock_exclusively(const FileDescriptor& fd, std::string_view held);
 // `not_plain` as its cause.
 void require_regular_file(const FileDescriptor& fd, struct stat& st, std::string_view not_plain);
 
-// A "tempxxx.xxx" that is already there in `folder`, left by an earlier
-// skipped file or an interrupted run: taken over only when it is a regular
-// file, locked before it is cut, and made private again.
-FileDescriptor open_existing_work_file(const Folder& folder, struct stat& st);
+// Removes a "tempxxx.xxx" that an earlier skipped file or an interrupted
+// run left in `folder`, so that it is never written into again: only when
+// it is a regular file with one link, whose lock no other run holds, and
+// whose name still stands for what was locked; otherwise 70. Nothing
+// there: nothing to do.
+void remove_left_over_work_file(const Folder& folder);
+
+// The neutral identity of a file from its status.
+inline FileIdentity identity_of(const struct stat& st) {
+  return {static_cast<std::uint64_t>(st.st_dev),
+          static_cast<std::uint64_t>(st.st_ino),
+          static_cast<std::int64_t>(st.st_size),
+          static_cast<std::int64_t>(st.st_mtim.tv_sec),
+          static_cast<std::int64_t>(st.st_mtim.tv_nsec),
+          static_cast<std::int64_t>(st.st_ctim.tv_sec),
+          static_cast<std::int64_t>(st.st_ctim.tv_nsec),
+          static_cast<std::uint32_t>(st.st_uid),
+          static_cast<std::uint32_t>(st.st_gid),
+          static_cast<std::uint32_t>(st.st_mode & 07777)};
+}
 
 }  // namespace rodozerez

@@ -1,6 +1,7 @@
-// Line files on POSIX: buffered reading and writing, the look-ahead that
-// tells an LF file, and the opens of both files. The replace of the input
-// by its work file is in replace_input-posix.cc.
+// Line files on POSIX: the input file (buffered reading, the look-ahead
+// that tells an LF file, the checks made before its replace) and the
+// writing of the work file. The rest of the work file's life (staging,
+// durability, the put in place, the leave) is in work_file-posix.cc.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -10,6 +11,8 @@
 #include <cstring>
 #include <utility>
 
+#include "lineio/closer.h"
+#include "lineio/console.h"
 #include "lineio/directory.h"
 #include "lineio/errors.h"
 #include "lineio/exclusive_open-posix.h"
@@ -69,8 +72,8 @@ bool InputFile::refill() {
   return n > 0;
 }
 
-std::string_view InputFile::next_line() {
-  if (at_end_) throw NumberedError(kInputPastEnd);
+std::optional<std::string_view> InputFile::next_line() {
+  if (at_end_) return std::nullopt;
   spill_.clear();
   for (;;) {
     if (pos_ == stop_) {
@@ -78,7 +81,7 @@ std::string_view InputFile::next_line() {
       bool end_of_data = stop_ < end_ || !refill();
       if (end_of_data) {
         at_end_ = true;
-        if (spill_.empty()) throw NumberedError(kInputPastEnd);
+        if (spill_.empty()) return std::nullopt;
         return spill_;
       }
     }
@@ -106,10 +109,22 @@ std::string_view InputFile::next_line() {
     } else if (pos_ == end_) {
       skip_lf_ = true;  // the LF, if any, comes with the next refill
     }
-    if (spill_.empty()) return {start, length};
+    if (spill_.empty()) return std::string_view(start, length);
     spill_.append(start, length);
     return spill_;
   }
+}
+
+std::optional<std::string_view> InputFile::read_line_or_end() {
+  std::optional<std::string_view> line = next_line();
+  if (line) ++lines_read_;
+  return line;
+}
+
+std::string_view InputFile::read_line() {
+  std::optional<std::string_view> line = read_line_or_end();
+  if (!line) throw NumberedError(kInputPastEnd);
+  return *line;
 }
 
 void InputFile::start_over() {
@@ -140,12 +155,55 @@ bool InputFile::has_cr_before_end_of_data() {
   }
 }
 
-// The whole input as it is on disk, through the guard. Only called once
-// the pass is over, so the read buffer is free to reuse.
+// Only called once the pass is over, so the read buffer is free to reuse.
 bool InputFile::is_well_formed() {
   WellFormedCheck check;
   read_whole_file(fd_, buffer_.get(), [&](std::string_view piece) { check.feed(piece); });
   return check.finish();
+}
+
+bool InputFile::is_read_only() const {
+  return (opened_.mode & 0222) == 0 ||
+         faccessat(folder_.fd(), name_.c_str(), W_OK, AT_EACCESS) != 0;
+}
+
+bool InputFile::unchanged_since_opened() {
+  struct stat now;
+  if (fstatat(folder_.fd(), name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  // Owner and bits may change with the times; the times tell.
+  FileIdentity seen = identity_of(now);
+  seen.owner = opened_.owner;
+  seen.group = opened_.group;
+  seen.mode = opened_.mode;
+  if (seen != opened_) return false;
+  return !opened_content_ || content_hash() == *opened_content_;
+}
+
+void InputFile::release_buffers() {
+  buffer_.reset();
+  std::string().swap(spill_);
+}
+
+void InputFile::close_replaced() {
+  close_replaced_input(std::move(fd_));
+}
+
+std::string InputFile::read_end(std::size_t most) {
+  std::size_t size = static_cast<std::size_t>(opened_.size);
+  std::size_t length = size < most ? size : most;
+  // Just opened, a file the first read took whole (a template always) is
+  // in the buffer already: no second read.
+  if (pos_ == 0 && end_ == size) return std::string(buffer_.get() + size - length, length);
+  std::string end(length, '\0');
+  std::size_t got = 0;
+  while (got < length) {
+    std::size_t n =
+        read_at(fd_, end.data() + got, length - got, static_cast<off_t>(size - length + got));
+    if (n == 0) break;
+    got += n;
+  }
+  end.resize(got);
+  return end;
 }
 
 // FNV-1a over the whole file as it is on disk now. Its own buffer: the
@@ -160,7 +218,7 @@ std::uint64_t InputFile::content_hash() {
   return hash;
 }
 
-InputFile open_for_reading(const Folder& folder, const std::string& name) {
+InputFile InputFile::open(const Folder& folder, const std::string& name) {
   FileDescriptor fd(
       openat(folder.fd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (!fd.is_open()) fail_with_errno(errno, "the file may not be read");
@@ -173,7 +231,7 @@ InputFile open_for_reading(const Folder& folder, const std::string& name) {
   file.fd_ = std::move(fd);
   file.folder_ = folder;
   file.name_ = name;
-  file.opened_ = st;
+  file.opened_ = identity_of(st);
   if (st.st_mtim.tv_nsec == 0) file.opened_content_ = file.content_hash();
   file.buffer_ = std::make_unique_for_overwrite<char[]>(kReadBufferSize);
   file.refill();
@@ -182,6 +240,15 @@ InputFile open_for_reading(const Folder& folder, const std::string& name) {
 }
 
 // ---- WorkFile -------------------------------------------------------------
+
+// A block of the text goes out. Ctrl+C stops the run here, inside the file:
+// the file is to be left as it was anyway, so the rest is not worth writing.
+void WorkFile::write_block(const char* data, std::size_t size) {
+  if (stop_requested()) throw NumberedError(kStoppedByCtrlC);
+  write_all(fd_.get(), data, size);
+  written_ += size;
+  check_->feed({data, size});
+}
 
 // The guard parses each piece once it is in the file. On the last flush
 // the disk's writeback is started first, so that the parse overlaps it.
@@ -197,14 +264,9 @@ void WorkFile::flush(bool start_writeback) {
 
 void WorkFile::append(std::string_view bytes) {
   if (bytes.size() > kWriteBufferSize - used_) {
-    flush();
+    write_block(buffer_.get(), std::exchange(used_, 0));
     // A piece larger than the buffer goes out directly, uncopied.
-    if (bytes.size() >= kWriteBufferSize) {
-      write_all(fd_.get(), bytes.data(), bytes.size());
-      written_ += bytes.size();
-      check_->feed(bytes);
-      return;
-    }
+    if (bytes.size() >= kWriteBufferSize) return write_block(bytes.data(), bytes.size());
   }
   std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
   used_ += bytes.size();
@@ -229,19 +291,46 @@ void WorkFile::write_line(std::initializer_list<std::string_view> pieces) {
   append(line_end_);
 }
 
-WorkFile WorkFile::on(FileDescriptor fd, const Folder& folder, const struct stat& st, bool named) {
+WorkFile WorkFile::on(FileDescriptor fd, const Folder& folder, bool named) {
+  struct stat st;
+  lock_exclusively(fd, kWorkFileInUse);
+  require_regular_file(fd, st, kWorkFileNotPlain);
   WorkFile file;
   file.fd_ = std::move(fd);
   file.folder_ = folder;
   file.named_ = named;
-  file.owner_ = st.st_uid;  // as created, so an fchown to the same is skipped
+  file.owner_ = st.st_uid;
   file.group_ = st.st_gid;
   file.buffer_ = std::make_unique_for_overwrite<char[]>(kWriteBufferSize);
   file.check_.emplace();
   return file;
 }
 
-WorkFile open_unnamed_work_file(const Folder& folder) {
+namespace {
+
+// A new file named "tempxxx.xxx" in `folder`: O_EXCL never opens what is
+// there already, nor follows a link.
+FileDescriptor create_work_file(const Folder& folder) {
+  return FileDescriptor(openat(folder.fd(), kWorkFileName.data(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+}
+
+}  // namespace
+
+WorkFile WorkFile::create(const Folder& folder) {
+  FileDescriptor fd = create_work_file(folder);
+  if (!fd.is_open() && errno == EEXIST) {
+    remove_left_over_work_file(folder);
+    fd = create_work_file(folder);
+    if (!fd.is_open() && errno == EEXIST) {
+      throw NumberedError(kFileExists, "another program made tempxxx.xxx again meanwhile");
+    }
+  }
+  if (!fd.is_open()) fail_with_errno(errno, kFolderNotWritable);
+  return on(std::move(fd), folder, true);
+}
+
+WorkFile WorkFile::create_unnamed(const Folder& folder) {
   FileDescriptor fd(openat(folder.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
   if (!fd.is_open()) {
     // No O_TMPFILE here (NFS, FUSE, older kernels), or no descriptor left.
@@ -251,68 +340,26 @@ WorkFile open_unnamed_work_file(const Folder& folder) {
     }
     fail_with_errno(errno, kFolderNotWritable);
   }
-  struct stat st;
-  lock_exclusively(fd, kWorkFileInUse);
-  require_regular_file(fd, st, kWorkFileNotPlain);
-  return WorkFile::on(std::move(fd), folder, st, false);
+  return on(std::move(fd), folder, false);
 }
 
-WorkFile open_for_writing(const Folder& folder) {
-  const char* name = kWorkFileName.data();  // a literal's: NUL-terminated
-  struct stat st;
-  // The usual case: no work file yet. O_EXCL creates a new one and never
-  // follows a link; anything already there takes the careful path.
-  FileDescriptor fd(
-      openat(folder.fd(), name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (fd.is_open()) {
-    lock_exclusively(fd, kWorkFileInUse);
-    require_regular_file(fd, st, kWorkFileNotPlain);
-  } else if (errno == EEXIST) {
-    fd = open_existing_work_file(folder, st);
-  } else {
-    fail_with_errno(errno, kFolderNotWritable);
+void WorkFile::close() {
+  if (!is_open()) return;
+  int first = 0;
+  try {
+    flush();
+  } catch (const NumberedError& e) {
+    first = e.number();
   }
-  // Locked before it is cut, so a holder elsewhere never loses its text.
-  if (st.st_size > 0 && ftruncate(fd.get(), 0) != 0) fail_with_errno(errno);
-  return WorkFile::on(std::move(fd), folder, st, true);
-}
-
-// ---- Whole-file tasks -----------------------------------------------------
-
-std::string read_file_end(InputFile& input, std::size_t most) {
-  std::size_t size = static_cast<std::size_t>(input.opened_.st_size);
-  std::size_t length = size < most ? size : most;
-  // Just opened, a file the first read took whole (a template always) is
-  // in the buffer already: no second read.
-  if (input.pos_ == 0 && input.end_ == size) {
-    return std::string(input.buffer_.get() + size - length, length);
-  }
-  std::string end(length, '\0');
-  std::size_t got = 0;
-  while (got < length) {
-    std::size_t n =
-        read_at(input.fd_, end.data() + got, length - got, static_cast<off_t>(size - length + got));
-    if (n == 0) break;
-    got += n;
-  }
-  end.resize(got);
-  return end;
+  int err = fd_.close_checked();
+  if (err != 0 && first == 0) first = error_number_for(err);
+  used_ = 0;
+  if (first != 0) throw NumberedError(first);
 }
 
 void close_all_files(InputFile& input, WorkFile& work) {
-  int first = 0;
-  if (work.is_open()) {
-    try {
-      work.flush();
-    } catch (const NumberedError& e) {
-      first = e.number();
-    }
-    int err = work.fd_.close_checked();
-    if (err != 0 && first == 0) first = error_number_for(err);
-    work.used_ = 0;
-  }
-  input.fd_.reset();
-  if (first != 0) throw NumberedError(first);
+  input.close();
+  work.close();
 }
 
 }  // namespace rodozerez

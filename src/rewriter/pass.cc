@@ -15,15 +15,9 @@ void copy_through(Pass& pass, std::string_view landmark) {
   }
 }
 
-void rewrite_file(InputFile& input, WorkFile& work, const RunValues& values,
-                  std::string_view* looking_for) {
+void rewrite_file(InputFile& input, WorkFile& work, const RunValues& values) {
   Pass pass{input, work, values, {}, {}};
-  try {
-    rewrite_phases(pass);
-  } catch (const NumberedError& e) {
-    if (looking_for && e.number() == kInputPastEnd) *looking_for = pass.looking_for;
-    throw;
-  }
+  rewrite_phases(pass);
 }
 
 namespace {

@@ -23,10 +23,8 @@ struct RunValues {
 
 // Rewrites the document read from `input` into `work`, ending with
 // "</metadata>". Throws NumberedError: 62 when the input ends too early,
-// and then `looking_for`, where given, receives the landmark the pass was
-// looking for, for the operator.
-void rewrite_file(InputFile& input, WorkFile& work, const RunValues& values,
-                  std::string_view* looking_for = nullptr);
+// carrying the landmark the pass was looking for, for the operator.
+void rewrite_file(InputFile& input, WorkFile& work, const RunValues& values);
 
 // The line under the skip message for `input`, which ended while the pass
 // was looking for `landmark`: where it ended, and, when the landmark stands

@@ -2,10 +2,12 @@
 // in the order the pass calls them.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
-#include "lineio/line_file.h"
 #include "lineio/byte_text.h"
+#include "lineio/errors.h"
+#include "lineio/line_file.h"
 #include "rewriter/pass.h"
 
 namespace rodozerez {
@@ -22,8 +24,13 @@ struct Pass {
   std::string_view looking_for;
 };
 
-// Reads the next input line into the current line.
-inline void read_next(Pass& pass) { pass.line = pass.input.read_line(); }
+// Reads the next input line into the current line. Past the end of the
+// input it throws 62, saying which landmark the pass was looking for.
+inline void read_next(Pass& pass) {
+  std::optional<std::string_view> line = pass.input.read_line_or_end();
+  if (!line) throw NumberedError(kInputPastEnd).looking_for(pass.looking_for);
+  pass.line = *line;
+}
 
 // While the current line lacks the landmark (`holds_tag`), reads the next
 // line and writes it unchanged. Ends on the landmark line, already written; the line that
