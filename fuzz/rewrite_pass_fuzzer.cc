@@ -40,6 +40,19 @@ bool has_element_markup(std::string_view line) {
   return false;
 }
 
+// A start tag by the rules' reading: "<name" followed by ">", a space, a
+// tab or "/" (attributes, an empty-element tag).
+bool holds_start_tag(std::string_view line, std::string_view name) {
+  for (std::size_t at = line.find(name); at != std::string_view::npos;
+       at = line.find(name, at + 1)) {
+    if (at + name.size() < line.size() &&
+        std::string_view(">\t /").find(line[at + name.size()]) != std::string_view::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool well_formed(std::string_view document) {
   WellFormedCheck guard;
   guard.feed(document);
@@ -73,7 +86,7 @@ bool expected_opening(const std::vector<std::string>& in, bool stylesheet,
     }
   }
   std::size_t citation = first_copied;
-  while (citation < in.size() && !contains(in[citation], "<citeinfo>")) ++citation;
+  while (citation < in.size() && !holds_start_tag(in[citation], "<citeinfo")) ++citation;
   if (citation >= in.size()) return false;
   lines.insert(lines.end(), in.begin() + first_copied, in.begin() + citation + 1);
   out = joined(lines, line_end);
