@@ -60,11 +60,10 @@ bool listed_before(std::string_view a, std::string_view b) {
   return a < b;
 }
 
-std::string with_xml_default(std::string_view specification) {
-  std::size_t slash = specification.rfind('/');
-  std::string_view name =
-      slash == std::string_view::npos ? specification : specification.substr(slash + 1);
-  std::string searched(specification);
+std::string with_xml_default(std::string_view filespec) {
+  std::size_t slash = filespec.rfind('/');
+  std::string_view name = slash == std::string_view::npos ? filespec : filespec.substr(slash + 1);
+  std::string searched(filespec);
   if (name.find('.') == std::string_view::npos) searched += ".xml";
   return searched;
 }

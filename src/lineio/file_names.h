@@ -13,10 +13,10 @@ inline constexpr std::string_view kEveryName = "*.*";
 
 bool matches_wildcard(std::string_view pattern, std::string_view name);
 
-// The specification as searched: ".xml" is added when its name part (the
+// The file pattern as searched: ".xml" is added when its name part (the
 // text after its last "/") holds no ".", so "./data/*" lists the folder's
 // ".xml" files and "data.v2/*.txt" its ".txt" files.
-std::string with_xml_default(std::string_view specification);
+std::string with_xml_default(std::string_view filespec);
 
 // Listing order: case-insensitive for ASCII letters, then bytewise, so a run
 // over the same folder always visits its files in the same order.
