@@ -185,13 +185,17 @@ bool skip_after(Run& run, NumberedError& error) {
 void halt(Run& run, NumberedError error) {
   bool current_failed = error.file() == NumberedError::kNoFile;
   error = run.group.halt(error, run.next);
+  // Each step is tried on its own: a failure in one (already halting, the
+  // number shown is the first failure) must not keep the folder unsynced.
   try {
     // The file being rewritten leaves its work file behind, once the files
     // before it have taken the name in turn.
     if (current_failed) run.work.leave(run.input);
+  } catch (const NumberedError&) {
+  }
+  try {
     if (run.replaced > 0) sync_directory(run.folder);
   } catch (const NumberedError&) {
-    // Already halting; the number shown is the first failure.
   }
   std::size_t failed = error.file();
   print_outcome(run, failed, "Unknown error! - Program Halt." + number_text(error.number()));

@@ -31,9 +31,10 @@ void open_plain_output();
 void report_without_terminal(std::string_view message);
 
 // From now on Ctrl+C asks the run to stop (at the next file boundary, or
-// at the next block of a work file written), where it was an ignored key: the terminal sends SIGINT for it again (the quit
-// key stays off), and SIGINT, typed or sent from outside, only sets the
-// request that `stop_requested` reads.
+// at the next block of a work file written), where it was an ignored key:
+// the terminal sends SIGINT for it again (the quit key stays off), and
+// SIGINT, typed or sent from outside, only sets the request that
+// `stop_requested` reads.
 void let_ctrl_c_stop_the_run();
 
 // True once Ctrl+C (or SIGINT) has asked the run to stop.

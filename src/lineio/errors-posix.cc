@@ -53,8 +53,6 @@ std::string_view cause_for(int errno_value) {
       return "a file-size limit is reached";
     case EROFS:
       return "the file system is mounted read-only";
-    case EWOULDBLOCK:
-      return "the file is in use by another program";
     case ELOOP:
       return "a link stands where a plain file must be";
     case EACCES:

@@ -115,12 +115,6 @@ std::optional<std::string_view> InputFile::next_line() {
   }
 }
 
-std::optional<std::string_view> InputFile::read_line_or_end() {
-  std::optional<std::string_view> line = next_line();
-  if (line) ++lines_read_;
-  return line;
-}
-
 std::string_view InputFile::read_line() {
   std::optional<std::string_view> line = read_line_or_end();
   if (!line) throw NumberedError(kInputPastEnd);
@@ -170,12 +164,8 @@ bool InputFile::is_read_only() const {
 bool InputFile::unchanged_since_opened() {
   struct stat now;
   if (fstatat(folder_.fd(), name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) return false;
-  // Owner and bits may change with the times; the times tell.
-  FileIdentity seen = identity_of(now);
-  seen.owner = opened_.owner;
-  seen.group = opened_.group;
-  seen.mode = opened_.mode;
-  if (seen != opened_) return false;
+  // A new owner or new bits move the change time too.
+  if (identity_of(now) != opened_) return false;
   return !opened_content_ || content_hash() == *opened_content_;
 }
 

@@ -75,8 +75,13 @@ class InputFile {
   // The next line without its terminator. The view stays valid until the
   // next call. Throws 62 when no byte of a further line is left.
   std::string_view read_line();
-  // The same, but nothing at the end of the data instead of 62.
-  std::optional<std::string_view> read_line_or_end();
+  // The same, but nothing at the end of the data instead of 62. (Inline:
+  // the pass calls it once a line.)
+  std::optional<std::string_view> read_line_or_end() {
+    std::optional<std::string_view> line = next_line();
+    if (line) ++lines_read_;
+    return line;
+  }
 
   // How many lines have been read: at the end, the number of the file's
   // last line.

@@ -33,8 +33,8 @@ inline void read_next(Pass& pass) {
 }
 
 // While the current line lacks the landmark (`holds_tag`), reads the next
-// line and writes it unchanged. Ends on the landmark line, already written; the line that
-// was current at the start is never written here.
+// line and writes it unchanged. Ends on the landmark line, already
+// written; the line that was current at the start is never written here.
 void copy_through(Pass& pass, std::string_view landmark);
 
 // An element the rules take whole, known by its tag texts ("<origin>",

@@ -60,12 +60,11 @@ void replace_tag_value(Pass& pass, std::string_view tag, std::string_view value)
   std::string closing = closing_tag_of(tag);
   std::string_view line = pass.line;
   // The start tag as found, attributes and all: through its ">".
-  std::size_t at = tag_at(line, tag);
-  std::size_t tag_end = line.find('>', at == std::string_view::npos ? 0 : at);
+  std::size_t tag_end = line.find('>', tag_at(line, tag));
 
   // An empty-element tag is the whole element: it is written as the
   // one-line form, its "/" (and the blanks before it) gone.
-  if (tag_end != std::string_view::npos && tag_end > 0 && line[tag_end - 1] == '/') {
+  if (closes_itself(line, {tag, closing})) {
     std::string_view open = line.substr(0, tag_end - 1);
     open = open.substr(0, open.find_last_not_of(" \t") + 1);
     pass.work.write_line({open, ">", value, closing});
